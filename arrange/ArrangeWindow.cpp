@@ -1,0 +1,71 @@
+#include "arrange/ArrangeWindow.h"
+
+#include "resources/Texts.h"
+#include "ui/MainWindow.h"
+
+namespace arrange {
+
+ui::FormSlot<ArrangeWindow> Form3;
+
+namespace {
+
+constexpr COLORREF kWhite = 0x00FFFFFF;
+constexpr COLORREF kBack = 0x00808080;
+
+constexpr ui::ControlSpec kControls[] = {
+    {ArrangeWindow::Label1, ui::ControlKind::Label, L"", 142, 720, 3570, 285, -1, kWhite, kBack, nullptr,
+     ui::kCentred},
+};
+
+constexpr ui::FormSpec kDesign{
+    .className = L"Lanshige.ArrangeWindow",
+    .caption = L"",
+    // Disabled while it waits: clicks mean nothing until the block is done.
+    .style = WS_POPUP | WS_CLIPCHILDREN | WS_DISABLED,
+    .exStyle = WS_EX_TOOLWINDOW,
+    .clientWidth = 3855,
+    .clientHeight = 1725,
+    .back = kBack,
+    .controls = kControls,
+    .lines = {},
+    .cursorId = 0,
+    .iconId = 0,
+    .centreAtLoad = true,
+    .createAfterLoad = false,
+};
+
+}  // namespace
+
+ArrangeWindow::ArrangeWindow()
+    : Form(kDesign), timer1_(*this, kTimerId, kDelayMs), allocator_(&SystemAllocator()) {}
+
+void ArrangeWindow::Form_Load() {
+    SetCaption(Label1, texts::kArrangeWaiting);
+    timer1_.SetEnabled(true);
+}
+
+void ArrangeWindow::Timer1_Timer() {
+    timer1_.SetEnabled(false);
+    Block block(*allocator_, kBlockChars);
+    arranged_ = block.Claimed();
+    // A block that could not be had is said so; it is never shown as done.
+    SetCaption(Label1, arranged_ ? texts::kArrangeDone : texts::kArrangeFailed);
+    SetEnabled(true);
+    block.Release();
+}
+
+void ArrangeWindow::Form_Click() {
+    Form3.Unload();
+    ui::Form2().Show();
+}
+
+void ArrangeWindow::OnTimer(UINT_PTR id) {
+    if (id == kTimerId) Timer1_Timer();
+}
+
+void cmdArrange_Click() {
+    Form3().Show();
+    ui::Form2().Hide();
+}
+
+}  // namespace arrange

@@ -1,0 +1,40 @@
+// The arrange command and its window: waits a moment, claims and releases
+// the block, then waits for a click to go back to the main window.
+#pragma once
+
+#include "arrange/Block.h"
+#include "ui/Toolkit.h"
+
+namespace arrange {
+
+class ArrangeWindow : public ui::Form {
+public:
+    enum : int { Label1 = 401 };
+    static constexpr UINT_PTR kTimerId = 1;
+    static constexpr UINT kDelayMs = 1500;
+
+    ArrangeWindow();
+    ui::Timer& Timer1() { return timer1_; }
+    void SetAllocator(BlockAllocator& allocator) { allocator_ = &allocator; }
+    // Whether the last tick had its block.
+    bool Arranged() const { return arranged_; }
+
+    void Timer1_Timer();
+
+protected:
+    void Form_Load() override;
+    void Form_Click() override;
+    void OnTimer(UINT_PTR id) override;
+
+private:
+    ui::Timer timer1_;
+    BlockAllocator* allocator_;
+    bool arranged_ = false;
+};
+
+extern ui::FormSlot<ArrangeWindow> Form3;
+
+// The arrange command, behind both the button and the menu item.
+void cmdArrange_Click();
+
+}  // namespace arrange

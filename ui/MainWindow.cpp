@@ -1,0 +1,155 @@
+#include "ui/MainWindow.h"
+
+#include <commctrl.h>
+
+#include "arrange/ArrangeWindow.h"
+#include "memory/ReadMemoryStatus.h"
+#include "resources/Texts.h"
+#include "resources/resource.h"
+#include "tray/Tray.h"
+#include "ui/StartWindow.h"
+
+namespace ui {
+
+FormSlot<MainWindow> Form2;
+
+namespace {
+
+constexpr COLORREF kWhite = 0x00FFFFFF;
+constexpr COLORREF kDarkPanel = 0x00404040;
+constexpr COLORREF kGreyPanel = 0x00808080;
+constexpr COLORREF kFormBack = 0x00C0C0C0;
+
+constexpr FontSpec kSong105{L"SimSun", 10.5, false, GB2312_CHARSET};
+constexpr FontSpec kSong105Bold{L"SimSun", 10.5, true, GB2312_CHARSET};
+constexpr FontSpec kVerdana15Bold{L"Verdana", 15.0, true, ANSI_CHARSET};
+
+using M = MainWindow;
+using K = ControlKind;
+
+// z-order, front to back; geometry in twips.
+constexpr ControlSpec kControls[] = {
+    {M::cmdArrange, K::Button, texts::kCmdArrange, 360, 2280, 3255, 495, 0, kNoColour, kNoColour, &kSong105, kDefaultButton},
+    {M::cmdHide, K::Button, texts::kCmdHide, 3000, 3000, 855, 375, 3, kNoColour, kNoColour, nullptr, kCancelButton},
+    {M::cmdAbout, K::Button, texts::kCmdAbout, 2040, 3000, 855, 375, 2, kNoColour, kNoColour, nullptr, kNoFlags},
+    {M::cmdMemMsg, K::Button, texts::kCmdMemMsg, 120, 3000, 1575, 375, 1, kNoColour, kNoColour, nullptr, kNoFlags},
+    {M::pgbMem, K::ProgressBar, nullptr, 2520, 120, 1095, 1455, 7, kNoColour, kNoColour, nullptr, kNoFlags},
+    {M::lblmsg1, K::Label, texts::kLblMsg1, 360, 120, 915, 210, 10, kWhite, kDarkPanel, &kSong105Bold, kAutoSize},
+    {M::lblMain, K::Label, nullptr, 360, 380, 105, 375, 9, kWhite, kDarkPanel, &kVerdana15Bold, kAutoSize},
+    {M::lblmsg2, K::Label, texts::kLblMsg2, 360, 1215, 2040, 210, 8, kWhite, kDarkPanel, &kSong105Bold, kAutoSize},
+    {M::lblBak1, K::Panel, nullptr, 120, 0, 3735, 1695, 6, kNoColour, kDarkPanel, nullptr, kNoFlags},
+    {M::lblmsg3, K::Label, texts::kLblMsg3, 360, 1800, 3255, 375, 5, kWhite, kGreyPanel, nullptr, kNoFlags},
+    {M::lblBak2, K::Panel, nullptr, 120, 1680, 3735, 1215, 4, kNoColour, kGreyPanel, nullptr, kNoFlags},
+};
+
+constexpr FormSpec kDesign{
+    .className = L"Lanshige.MainWindow",
+    .caption = texts::kMainCaption,
+    .style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+    .exStyle = 0,
+    .clientWidth = 3975,
+    .clientHeight = 3510,
+    .back = kFormBack,
+    .controls = kControls,
+    .lines = {},
+    .cursorId = 0,
+    .iconId = IDI_APP,
+    .centreAtLoad = false,
+    .createAfterLoad = false,
+};
+
+constexpr MenuItemSpec kMenu[] = {
+    {M::mnuShow, texts::kMnuShow, false},
+    {0, nullptr, false},
+    {M::mnuArrange, texts::kMnuArrange, true},
+    {0, nullptr, false},
+    {M::mnuQuit, texts::kMnuQuit, true},
+};
+
+}  // namespace
+
+MainWindow::MainWindow()
+    : Form(kDesign), mnuMain_(kMenu), timShow_(*this, kRefreshTimerId, kRefreshIntervalMs) {}
+
+void MainWindow::Form_Load() {
+    tray::AddTrayIcon(*this, mnuMain_.Handle());
+
+    memory::MEMORYSTATUS& status = memory::Status();
+    status.dwLength = sizeof(memory::MEMORYSTATUS);
+    memory::ReadMemoryStatus();
+    numberFormat_ = memory::UserNumberFormat();
+
+    HWND bar = Control(pgbMem);
+    progressShift_ = memory::ProgressShift(status.dwTotalPhys);
+    SendMessageW(bar, PBM_SETRANGE32, 0, memory::ProgressUnits(status.dwTotalPhys, progressShift_));
+
+    timShow_.SetEnabled(true);
+    SetControlTip(pgbMem, texts::kProgressTip);
+}
+
+void MainWindow::timShow_Timer() {
+    memory::ReadMemoryStatus();
+    const memory::MEMORYSTATUS& status = memory::Status();
+    SetForeColour(lblMain, memory::FreeColour(status, numberFormat_));
+    SetCaption(lblMain, memory::MainLabelText(status, numberFormat_));
+    const int position = memory::ProgressUnits(status.dwAvailPhys, progressShift_);
+    HWND bar = Control(pgbMem);
+    if (SendMessageW(bar, PBM_GETPOS, 0, 0) != position) SendMessageW(bar, PBM_SETPOS, position, 0);
+    tray::SetTrayTip(memory::TrayTipText(status, numberFormat_));
+}
+
+void MainWindow::cmdMemMsg_Click() {
+    memory::ReadMemoryStatus();
+    MsgBox(memory::MemoryDetailsText(memory::Status(), numberFormat_), MB_OK, nullptr, Hwnd());
+}
+
+void MainWindow::cmdAbout_Click() { MsgBox(texts::kAboutText, MB_OK, texts::kAboutTitle, Hwnd()); }
+
+void MainWindow::cmdHide_Click() {
+    Hide();
+    mnuMain_.SetEnabled(mnuShow, true);
+}
+
+void MainWindow::mnuShow_Click() {
+    Show();
+    mnuMain_.SetEnabled(mnuShow, false);
+}
+
+void MainWindow::mnuQuit_Click() { Form2.Unload(); }
+
+void MainWindow::Form_Unload() {
+    tray::RemoveTrayIcon();
+    Form1.Unload();
+    Form2.Unload();
+    arrange::Form3.Unload();
+}
+
+void MainWindow::OnTimer(UINT_PTR id) {
+    if (id == kRefreshTimerId) timShow_Timer();
+}
+
+void MainWindow::OnCommand(UINT id) {
+    switch (id) {
+    case cmdArrange:
+    case mnuArrange:
+        arrange::cmdArrange_Click();
+        break;
+    case cmdMemMsg: cmdMemMsg_Click(); break;
+    case cmdAbout: cmdAbout_Click(); break;
+    case cmdHide: cmdHide_Click(); break;
+    case mnuShow: mnuShow_Click(); break;
+    case mnuQuit: mnuQuit_Click(); break;
+    default: break;
+    }
+}
+
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_SETTINGCHANGE && lParam &&
+        lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0) {
+        // The user changed the regional settings: the next tick uses them.
+        numberFormat_ = memory::UserNumberFormat();
+    }
+    return Form::HandleMessage(msg, wParam, lParam);
+}
+
+}  // namespace ui

@@ -1,0 +1,74 @@
+#include "ui/StartWindow.h"
+
+#include "resources/Texts.h"
+#include "ui/MainWindow.h"
+
+namespace ui {
+
+FormSlot<StartWindow> Form1;
+
+namespace {
+
+constexpr COLORREF kWhite = 0x00FFFFFF;
+constexpr COLORREF kBack = 0x00404040;
+constexpr COLORREF kRule = 0x00C0C0C0;
+
+constexpr FontSpec kHei2175{L"SimHei", 21.75, false, GB2312_CHARSET};
+
+using S = StartWindow;
+using K = ControlKind;
+
+// z-order, front to back; geometry in twips.
+constexpr ControlSpec kControls[] = {
+    {S::lbl1_2, K::Label, texts::kStartLoading, 472, 1200, 2790, 180, -1, kWhite, kBack, nullptr, kAutoSize},
+    {S::lbl1_1, K::Label, texts::kProductName, 345, 360, 3045, 435, -1, kWhite, kBack, &kHei2175, kAutoSize},
+    {S::lbl1_0, K::Label, texts::kStartWelcome, 120, 120, 1170, 180, -1, kWhite, kBack, nullptr, kAutoSize},
+};
+
+constexpr LineSpec kLines[] = {
+    {120, 960, 3615, 975, kRule, 2},
+};
+
+constexpr FormSpec kDesign{
+    .className = L"Lanshige.StartWindow",
+    .caption = texts::kStartCaption,
+    .style = WS_POPUP | WS_CLIPCHILDREN,
+    // No taskbar button: it is a welcome box, gone in four seconds.
+    .exStyle = WS_EX_TOOLWINDOW,
+    .clientWidth = 3735,
+    .clientHeight = 1575,
+    .back = kBack,
+    .controls = kControls,
+    .lines = kLines,
+    .cursorId = kCursorAppStarting,
+    .iconId = 0,
+    .centreAtLoad = true,
+    // Whether the program runs at all is settled in the load handler, before
+    // any window exists.
+    .createAfterLoad = true,
+};
+
+}  // namespace
+
+StartWindow::StartWindow() : Form(kDesign), timer1_(*this, kTimerId, kShowIntervalMs) {
+    timer1_.SetEnabled(true);  // enabled from the start: it runs once the window exists
+}
+
+void StartWindow::Form_Load() {
+    if (PreviousInstance()) {
+        MsgBox(texts::kSecondCopyText, MB_ICONSTOP, texts::kSecondCopyTitle);
+        End();
+    }
+    Form2().Load();
+}
+
+void StartWindow::Timer1_Timer() {
+    Form1.Unload();
+    Form2().Show();
+}
+
+void StartWindow::OnTimer(UINT_PTR id) {
+    if (id == kTimerId) Timer1_Timer();
+}
+
+}  // namespace ui
