@@ -309,7 +309,9 @@ void Form::CreateControls() {
         LiveControl live{&cs, nullptr, cs.fore == kNoColour ? GetSysColor(COLOR_WINDOWTEXT) : cs.fore,
                          cs.caption ? cs.caption : L""};
         const wchar_t* cls = nullptr;
-        DWORD style = WS_CHILD | WS_VISIBLE;
+        // Clipped by their siblings, so that overlapping controls keep the
+        // design's z-order when they repaint.
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         switch (cs.kind) {
         case ControlKind::Panel:
             controls_.push_back(live);  // painted by the form itself
