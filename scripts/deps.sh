@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs the Debian packages and locales the build and the Wine tests need.
+# Cheap when everything is already there: dpkg-query decides, and apt-get only
+# runs (with one update) when a package is missing.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ g++-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
+  fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3
+)
+LOCALES=(en_US.UTF-8 de_DE.UTF-8 zh_CN.UTF-8)
+
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then SUDO=(sudo); fi
+
+# One dpkg-query for all of them; unknown packages are simply absent from its output.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null \
+            | awk '$2 == "install" && $3 == "ok" && $4 == "installed" { print $1 }' || true)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! grep -qx -- "$p" <<<"$installed"; then missing+=("$p"); fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${SUDO[@]}" apt-get update -q
+  "${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# locale -a spells them e.g. "de_DE.utf8".
+have_locale() {
+  local want
+  want=$(printf '%s' "$1" | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+  locale -a 2>/dev/null | tr 'A-Z' 'a-z' | grep -qx "$want"
+}
+
+need_gen=0
+for l in "${LOCALES[@]}"; do
+  if ! have_locale "$l"; then
+    need_gen=1
+    if ! grep -qE "^[[:space:]]*${l//./\\.}[[:space:]]+UTF-8" /etc/locale.gen 2>/dev/null; then
+      if grep -qE "^#[[:space:]]*${l//./\\.}[[:space:]]+UTF-8" /etc/locale.gen 2>/dev/null; then
+        "${SUDO[@]}" sed -i -E "s/^#[[:space:]]*(${l//./\\.}[[:space:]]+UTF-8)/\\1/" /etc/locale.gen
+      else
+        echo "$l UTF-8" | "${SUDO[@]}" tee -a /etc/locale.gen >/dev/null
+      fi
+    fi
+  fi
+done
+if [ "$need_gen" -eq 1 ]; then
+  echo "deps: generating locales ${LOCALES[*]}"
+  "${SUDO[@]}" locale-gen >/dev/null
+fi
