@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <psapi.h>
+
+#include "arrange/ArrangeWindow.h"
+#include "resources/Texts.h"
+#include "tests/wine/Pump.h"
+#include "ui/MainWindow.h"
+
+using arrange::ArrangeWindow;
+using arrange::Form3;
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
+
+namespace {
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+// Hands out real memory and checks, as the block comes back, that every
+// character of it was written.
+class WatchingAllocator final : public arrange::BlockAllocator {
+public:
+    void* Allocate(std::size_t bytes) noexcept override {
+        ++allocations;
+        requested = bytes;
+        return arrange::SystemAllocator().Allocate(bytes);
+    }
+    void Free(void* block, std::size_t bytes) noexcept override {
+        ++frees;
+        const auto* chars = static_cast<const char16_t*>(block);
+        allSpaces = true;
+        for (std::size_t i = 0; i < bytes / 2; ++i) {
+            if (chars[i] != u' ') {
+                allSpaces = false;
+                break;
+            }
+        }
+        captionWhileHeld = TextOf(Form3().Control(ArrangeWindow::Label1));
+        arrange::SystemAllocator().Free(block, bytes);
+    }
+    int allocations = 0;
+    int frees = 0;
+    std::size_t requested = 0;
+    bool allSpaces = false;
+    std::wstring captionWhileHeld;
+};
+
+class FailingAllocator final : public arrange::BlockAllocator {
+public:
+    void* Allocate(std::size_t) noexcept override { return nullptr; }
+    void Free(void*, std::size_t) noexcept override { ++frees; }
+    int frees = 0;
+};
+
+class Arrange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::Form2().Show();
+        arrange::cmdArrange_Click();
+    }
+    void TearDown() override {
+        ui::Form2.Unload();
+        PumpFor(50);
+    }
+    HWND Label() { return Form3().Control(ArrangeWindow::Label1); }
+    void ClickAt(HWND target, int x, int y) {
+        SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    }
+};
+
+TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndHidesTheMainOne) {
+    ArrangeWindow& w = Form3();
+    EXPECT_TRUE(w.Visible());
+    EXPECT_FALSE(w.Enabled());
+    EXPECT_FALSE(ui::Form2().Visible());
+    EXPECT_EQ(TextOf(Label()), texts::kArrangeWaiting);
+    EXPECT_TRUE(w.Timer1().Enabled());
+    EXPECT_EQ(w.Timer1().Interval(), 1500u);
+    RECT client;
+    GetClientRect(w.Hwnd(), &client);
+    EXPECT_EQ(client.right, ui::TwipsToPixels(3855, w.Dpi()));
+    EXPECT_EQ(client.bottom, ui::TwipsToPixels(1725, w.Dpi()));
+    // The menu's Show stays as it was.
+    EXPECT_FALSE(ui::Form2().mnuMain().Enabled(ui::MainWindow::mnuShow));
+}
+
+TEST_F(Arrange, TheTickComesOnceAboutOneAndAHalfSecondsAfterLoad) {
+    WatchingAllocator watcher;
+    Form3().SetAllocator(watcher);
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(PumpUntil([&] { return watcher.frees > 0; }, 6000));
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, 1300u);
+    EXPECT_LT(waited, 4000u);
+    PumpFor(2000);
+    EXPECT_EQ(watcher.allocations, 1) << "the tick never repeats";
+    EXPECT_FALSE(Form3().Timer1().Enabled());
+}
+
+TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenBeforeTheDoneCaption) {
+    WatchingAllocator watcher;
+    Form3().SetAllocator(watcher);
+    Form3().Timer1_Timer();
+    EXPECT_EQ(watcher.requested, 140'000'000u);
+    EXPECT_EQ(watcher.frees, 1) << "released before the handler returns";
+    EXPECT_TRUE(watcher.allSpaces);
+    EXPECT_EQ(watcher.captionWhileHeld, texts::kArrangeDone) << "release is the last step";
+    EXPECT_EQ(TextOf(Label()), texts::kArrangeDone);
+    EXPECT_TRUE(Form3().Enabled());
+    EXPECT_TRUE(Form3().Arranged());
+}
+
+PROCESS_MEMORY_COUNTERS Counters() {
+    PROCESS_MEMORY_COUNTERS c{};
+    c.cb = sizeof c;
+    GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
+    return c;
+}
+
+// The system's own pages, with the process's figures read while the block
+// is held: after the writes, before the release.
+class MeasuringAllocator final : public arrange::BlockAllocator {
+public:
+    void* Allocate(std::size_t bytes) noexcept override { return arrange::SystemAllocator().Allocate(bytes); }
+    void Free(void* block, std::size_t bytes) noexcept override {
+        whileHeld = Counters();
+        arrange::SystemAllocator().Free(block, bytes);
+    }
+    PROCESS_MEMORY_COUNTERS whileHeld{};
+};
+
+TEST_F(Arrange, TheRealBlockIsCommittedWrittenAndGivenBack) {
+    MeasuringAllocator measuring;
+    Form3().SetAllocator(measuring);
+    const PROCESS_MEMORY_COUNTERS before = Counters();
+    Form3().Timer1_Timer();
+    const PROCESS_MEMORY_COUNTERS after = Counters();
+    // Committed: private bytes up by the whole block. Written: every page of
+    // it resident, which only a write makes it.
+    EXPECT_GE(measuring.whileHeld.PagefileUsage, before.PagefileUsage + 139'000'000u);
+    EXPECT_GE(measuring.whileHeld.WorkingSetSize, before.WorkingSetSize + 139'000'000u);
+    EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 16'000'000u);
+    EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + 16'000'000u);
+}
+
+TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {
+    FailingAllocator failing;
+    Form3().SetAllocator(failing);
+    Form3().Timer1_Timer();
+    EXPECT_EQ(TextOf(Label()), texts::kArrangeFailed);
+    EXPECT_TRUE(Form3().Enabled());
+    EXPECT_FALSE(Form3().Arranged());
+    EXPECT_EQ(failing.frees, 0);
+    ClickAt(Form3().Hwnd(), 5, 5);
+    EXPECT_FALSE(Form3.Loaded());
+    EXPECT_TRUE(ui::Form2().Visible());
+}
+
+TEST_F(Arrange, InTheDoneStateTheLabelIgnoresClicksAndTheBackgroundCloses) {
+    Form3().Timer1_Timer();
+    // The label takes its own clicks instead of passing them to the window.
+    RECT r;
+    GetWindowRect(Label(), &r);
+    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    EXPECT_EQ(SendMessageW(Label(), WM_NCHITTEST, 0, MAKELPARAM(middle.x, middle.y)), HTCLIENT);
+    ClickAt(Label(), 3, 3);
+    EXPECT_TRUE(Form3.Loaded());
+    EXPECT_FALSE(ui::Form2().Visible());
+    ClickAt(Form3().Hwnd(), 5, 5);
+    EXPECT_FALSE(Form3.Loaded());
+    EXPECT_TRUE(ui::Form2().Visible());
+}
+
+TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
+    ArrangeWindow* first = &Form3();
+    Form3().Timer1_Timer();
+    ui::Form2().Show();
+    arrange::cmdArrange_Click();
+    EXPECT_EQ(&Form3(), first);
+    EXPECT_EQ(TextOf(Label()), texts::kArrangeDone) << "the load did not run again";
+    EXPECT_FALSE(Form3().Timer1().Enabled());
+    EXPECT_FALSE(ui::Form2().Visible());
+}
+
+}  // namespace

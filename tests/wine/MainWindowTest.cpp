@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <commctrl.h>
+
+#include "arrange/ArrangeWindow.h"
+#include "memory/MemoryStatus.h"
+#include "tests/wine/Pump.h"
+#include "tray/Tray.h"
+#include "ui/MainWindow.h"
+#include "ui/StartWindow.h"
+
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
+using ui::Form2;
+using ui::MainWindow;
+
+namespace {
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { Form2().Load(); }
+    void TearDown() override {
+        Form2.Unload();
+        arrange::Form3.Unload();
+        ui::Form1.Unload();
+        PumpFor(50);
+    }
+};
+
+TEST_F(MainWindowTest, AfterLoadItIsHiddenHookedAndWaitingForItsFirstTick) {
+    MainWindow& w = Form2();
+    EXPECT_FALSE(w.Visible());
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC)), &tray::TrayWndProc);
+    EXPECT_EQ(memory::Status().dwLength, sizeof(memory::MEMORYSTATUS));
+    HWND bar = w.Control(MainWindow::pgbMem);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, TRUE, 0), 0);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0),
+              memory::ProgressUnits(memory::Status().dwTotalPhys, w.ProgressShift()));
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"");
+    EXPECT_TRUE(w.timShow().Enabled());
+    EXPECT_EQ(w.timShow().Interval(), 1000u);
+    EXPECT_FALSE(w.mnuMain().Enabled(MainWindow::mnuShow));
+    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuArrange));
+    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuQuit));
+}
+
+TEST_F(MainWindowTest, TheMenuHasItsFiveItemsInOrder) {
+    HMENU menu = Form2().mnuMain().Handle();
+    ASSERT_EQ(GetMenuItemCount(menu), 5);
+    const wchar_t* captions[] = {L"显示界面(&S)", nullptr, L"整理内存(&R)", nullptr, L"退出程序(&Q)"};
+    for (int i = 0; i < 5; ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, i, text, 64, MF_BYPOSITION);
+        if (captions[i]) {
+            EXPECT_STREQ(text, captions[i]) << i;
+        } else {
+            EXPECT_TRUE(GetMenuState(menu, i, MF_BYPOSITION) & MF_SEPARATOR) << i;
+        }
+    }
+}
+
+TEST_F(MainWindowTest, ATickShowsTheFiguresOfItsOwnSnapshot) {
+    MainWindow& w = Form2();
+    w.timShow_Timer();
+    const memory::MEMORYSTATUS& s = memory::Status();
+    EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), memory::MainLabelText(s, w.NumberFormat()));
+    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), memory::FreeColour(s, w.NumberFormat()));
+    EXPECT_EQ(SendMessageW(w.Control(MainWindow::pgbMem), PBM_GETPOS, 0, 0),
+              memory::ProgressUnits(s.dwAvailPhys, w.ProgressShift()));
+    EXPECT_EQ(tray::TipSent(), memory::TrayTipText(s, w.NumberFormat()));
+}
+
+TEST_F(MainWindowTest, TheRefreshTimerTicksAboutEverySecondEvenWhenHidden) {
+    MainWindow& w = Form2();
+    ASSERT_FALSE(w.Visible());
+    HWND label = w.Control(MainWindow::lblMain);
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(PumpUntil([&] { return !TextOf(label).empty(); }, 5000));
+    EXPECT_GE(GetTickCount64() - start, 800u);
+}
+
+TEST_F(MainWindowTest, ShowIsOfferedExactlyWhileTheUserHasHiddenTheWindow) {
+    MainWindow& w = Form2();
+    w.Show();
+    EXPECT_FALSE(w.mnuMain().Enabled(MainWindow::mnuShow));
+    SendMessageW(w.Hwnd(), WM_COMMAND, MAKEWPARAM(MainWindow::cmdHide, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(w.Control(MainWindow::cmdHide)));
+    EXPECT_FALSE(w.Visible());
+    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow));
+    SendMessageW(w.Hwnd(), WM_COMMAND, MainWindow::mnuShow, 0);
+    EXPECT_TRUE(w.Visible());
+    EXPECT_FALSE(w.mnuMain().Enabled(MainWindow::mnuShow));
+}
+
+TEST_F(MainWindowTest, EnterIsTheArrangeButtonAndEscIsHide) {
+    MainWindow& w = Form2();
+    w.Show();
+    SendMessageW(w.Hwnd(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(w.Visible());
+    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow));
+    w.mnuShow_Click();
+    SendMessageW(w.Hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(arrange::Form3.Loaded());
+    EXPECT_FALSE(w.Visible());
+}
+
+TEST_F(MainWindowTest, QuittingRemovesTheIconRestoresTheProcedureAndEndsTheProgram) {
+    MainWindow& w = Form2();
+    HWND hwnd = w.Hwnd();
+    ui::Form1().Load();  // the start window, still open
+    w.timShow_Timer();
+    bool sawQuit = false;
+    SendMessageW(hwnd, WM_COMMAND, MainWindow::mnuQuit, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_FALSE(ui::Form1.Loaded());
+    EXPECT_FALSE(Form2.Loaded());
+    EXPECT_EQ(ui::LoadedFormCount(), 0);
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = hwnd;
+    nid.uID = tray::kIconId;
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_DELETE, &nid)) << "no icon is left behind";
+    PumpFor(50, &sawQuit);
+    EXPECT_TRUE(sawQuit);
+}
+
+TEST_F(MainWindowTest, TheEndOfTheSessionUnloadsEverything) {
+    HWND hwnd = Form2().Hwnd();
+    SendMessageW(hwnd, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(ui::LoadedFormCount(), 0);
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
+    MainWindow& w = Form2();
+    const UINT dpi = w.Dpi();
+    RECT client;
+    GetClientRect(w.Hwnd(), &client);
+    EXPECT_EQ(client.right, ui::TwipsToPixels(3975, dpi));
+    EXPECT_EQ(client.bottom, ui::TwipsToPixels(3510, dpi));
+    struct Where { int id; int left, top, width, height; };
+    const Where fixed[] = {
+        {MainWindow::cmdArrange, 360, 2280, 3255, 495}, {MainWindow::cmdHide, 3000, 3000, 855, 375},
+        {MainWindow::cmdAbout, 2040, 3000, 855, 375},   {MainWindow::cmdMemMsg, 120, 3000, 1575, 375},
+        {MainWindow::pgbMem, 2520, 120, 1095, 1455},    {MainWindow::lblmsg3, 360, 1800, 3255, 375},
+    };
+    for (const Where& c : fixed) {
+        RECT r;
+        GetWindowRect(w.Control(c.id), &r);
+        MapWindowPoints(nullptr, w.Hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, ui::TwipsToPixels(c.left, dpi)) << c.id;
+        EXPECT_EQ(r.top, ui::TwipsToPixels(c.top, dpi)) << c.id;
+        EXPECT_EQ(r.right - r.left, ui::TwipsToPixels(c.width, dpi)) << c.id;
+        EXPECT_EQ(r.bottom - r.top, ui::TwipsToPixels(c.height, dpi)) << c.id;
+    }
+    // The progress bar lies in front of the figure, which may grow under it.
+    HWND above = GetWindow(w.Control(MainWindow::pgbMem), GW_HWNDNEXT);
+    bool labelBelow = false;
+    for (; above; above = GetWindow(above, GW_HWNDNEXT)) labelBelow |= above == w.Control(MainWindow::lblMain);
+    EXPECT_TRUE(labelBelow);
+}
+
+}  // namespace

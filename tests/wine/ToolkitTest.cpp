@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include "tests/wine/Pump.h"
+#include "ui/Toolkit.h"
+
+using testing_support::PumpFor;
+using testing_support::PumpUntil;
+
+namespace {
+
+TEST(Twips, ToPixelsAtNinetySixAndOneFortyFourDpi) {
+    EXPECT_EQ(ui::TwipsToPixels(15, 96), 1);
+    EXPECT_EQ(ui::TwipsToPixels(3975, 96), 265);
+    EXPECT_EQ(ui::TwipsToPixels(3510, 96), 234);
+    EXPECT_EQ(ui::TwipsToPixels(10, 144), 1);
+    EXPECT_EQ(ui::TwipsToPixels(3510, 144), 351);
+    EXPECT_EQ(ui::TwipsToPixels(3735, 144), 374);  // 373.5, rounded
+}
+
+TEST(Twips, FontPointsToPixelHeights) {
+    EXPECT_EQ(ui::FontHeight(9, 96), -12);
+    EXPECT_EQ(ui::FontHeight(10.5, 96), -14);
+    EXPECT_EQ(ui::FontHeight(15, 96), -20);
+    EXPECT_EQ(ui::FontHeight(21.75, 96), -29);
+    EXPECT_EQ(ui::FontHeight(9, 144), -18);
+    EXPECT_EQ(ui::FontHeight(10.5, 144), -21);
+}
+
+// A form kind of the tests' own, counting what its handlers see.
+constexpr ui::ControlSpec kProbeControls[] = {
+    {1, ui::ControlKind::Label, L"x", 120, 120, 150, 150, -1, 0x00FFFFFF, 0x00404040, nullptr, ui::kAutoSize},
+};
+
+struct Counts {
+    int loads = 0;
+    int unloads = 0;
+    int ticks = 0;
+    bool windowDuringLoad = false;
+    ULONGLONG enabledAt = 0;
+    ULONGLONG firstTickAt = 0;
+};
+Counts g_counts;
+
+template <bool CreateAfterLoad>
+class ProbeForm : public ui::Form {
+public:
+    static constexpr ui::FormSpec kSpec{
+        .className = CreateAfterLoad ? L"Test.LateProbe" : L"Test.Probe",
+        .caption = L"probe",
+        .style = WS_OVERLAPPEDWINDOW,
+        .exStyle = 0,
+        .clientWidth = 4500,
+        .clientHeight = 3000,
+        .back = 0x00C0C0C0,
+        .controls = kProbeControls,
+        .lines = {},
+        .cursorId = 0,
+        .iconId = 0,
+        .centreAtLoad = false,
+        .createAfterLoad = CreateAfterLoad,
+    };
+    ProbeForm() : Form(kSpec), timer_(*this, 7, 300) {}
+    ui::Timer& timer() { return timer_; }
+
+protected:
+    void Form_Load() override {
+        ++g_counts.loads;
+        g_counts.windowDuringLoad = Hwnd() != nullptr;
+    }
+    void Form_Unload() override { ++g_counts.unloads; }
+    void OnTimer(UINT_PTR id) override {
+        if (id != 7) return;
+        if (++g_counts.ticks == 1) g_counts.firstTickAt = GetTickCount64();
+    }
+
+private:
+    ui::Timer timer_;
+};
+
+ui::FormSlot<ProbeForm<false>> ProbeSlot;
+ui::FormSlot<ProbeForm<true>> LateSlot;
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override { g_counts = {}; }
+    void TearDown() override {
+        ProbeSlot.Unload();
+        LateSlot.Unload();
+        PumpFor(50);
+    }
+};
+
+TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSize) {
+    auto& form = ProbeSlot();
+    form.Load();
+    ASSERT_TRUE(form.Loaded());
+    EXPECT_EQ(g_counts.loads, 1);
+    EXPECT_TRUE(g_counts.windowDuringLoad);
+    EXPECT_FALSE(form.Visible());
+    RECT client;
+    GetClientRect(form.Hwnd(), &client);
+    EXPECT_EQ(client.right, ui::TwipsToPixels(4500, form.Dpi()));
+    EXPECT_EQ(client.bottom, ui::TwipsToPixels(3000, form.Dpi()));
+    form.Load();  // a second load does nothing
+    EXPECT_EQ(g_counts.loads, 1);
+    form.Show();
+    EXPECT_TRUE(form.Visible());
+}
+
+TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {
+    ProbeSlot().Load();
+    HWND first = ProbeSlot().Hwnd();
+    bool sawQuit = false;
+    ProbeSlot.Unload();
+    EXPECT_EQ(g_counts.unloads, 1);
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_FALSE(ProbeSlot.Exists());
+    ProbeSlot.Unload();  // not loaded: nothing happens
+    EXPECT_EQ(g_counts.unloads, 1);
+    PumpFor(50, &sawQuit);
+    EXPECT_TRUE(sawQuit) << "the last form going ends the program";
+    ProbeSlot().Load();
+    EXPECT_EQ(g_counts.loads, 2);
+}
+
+TEST_F(Lifecycle, TheProgramEndsOnlyWithTheLastForm) {
+    ProbeSlot().Load();
+    LateSlot().Load();
+    bool sawQuit = false;
+    LateSlot.Unload();
+    PumpFor(50, &sawQuit);
+    EXPECT_FALSE(sawQuit);
+    EXPECT_EQ(ui::LoadedFormCount(), 1);
+    ProbeSlot.Unload();
+    PumpFor(50, &sawQuit);
+    EXPECT_TRUE(sawQuit);
+}
+
+TEST_F(Lifecycle, ClosingAWindowIsItsUnload) {
+    ProbeSlot().Show();
+    SendMessageW(ProbeSlot().Hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(g_counts.unloads, 1);
+    EXPECT_FALSE(ProbeSlot.Exists());
+}
+
+TEST_F(Lifecycle, ALateWindowIsMadeOnlyAfterItsLoadHandler) {
+    LateSlot().Load();
+    EXPECT_EQ(g_counts.loads, 1);
+    EXPECT_FALSE(g_counts.windowDuringLoad);
+    EXPECT_TRUE(LateSlot().Loaded());
+}
+
+TEST_F(Lifecycle, ATimersFirstTickComesOneIntervalAfterItIsEnabled) {
+    auto& form = ProbeSlot();
+    form.Load();
+    g_counts.enabledAt = GetTickCount64();
+    form.timer().SetEnabled(true);
+    ASSERT_TRUE(PumpUntil([] { return g_counts.ticks > 0; }, 5000));
+    const ULONGLONG waited = g_counts.firstTickAt - g_counts.enabledAt;
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 2000u);
+    form.timer().SetEnabled(false);
+    const int ticks = g_counts.ticks;
+    PumpFor(700);
+    EXPECT_EQ(g_counts.ticks, ticks) << "a disabled timer does not tick";
+}
+
+TEST_F(Lifecycle, AnAutosizedLabelFitsItsTextAndAnUnchangedTextChangesNothing) {
+    auto& form = ProbeSlot();
+    form.Load();
+    HWND label = form.Control(1);
+    RECT one, two;
+    form.SetCaption(1, L"12.34%");
+    GetWindowRect(label, &one);
+    form.SetCaption(1, L"12.34%\n(5678.00 MB)");
+    GetWindowRect(label, &two);
+    EXPECT_GT(two.right - two.left, one.right - one.left);
+    EXPECT_GT(two.bottom - two.top, one.bottom - one.top);
+    wchar_t text[64] = {};
+    GetWindowTextW(label, text, 64);
+    EXPECT_STREQ(text, L"12.34%\n(5678.00 MB)");
+
+    // Paint the label, then set the same text: nothing is invalidated again.
+    UpdateWindow(label);
+    form.SetCaption(1, L"12.34%\n(5678.00 MB)");
+    RECT dirty;
+    EXPECT_FALSE(GetUpdateRect(label, &dirty, FALSE));
+}
+
+TEST(PopupMenus, ItemsKeepTheirEnabledState) {
+    constexpr ui::MenuItemSpec items[] = {{10, L"A(&A)", false}, {0, nullptr, false}, {11, L"B(&B)", true}};
+    ui::PopupMenu menu(items);
+    EXPECT_EQ(GetMenuItemCount(menu.Handle()), 3);
+    EXPECT_FALSE(menu.Enabled(10));
+    EXPECT_TRUE(menu.Enabled(11));
+    menu.SetEnabled(10, true);
+    EXPECT_TRUE(menu.Enabled(10));
+    EXPECT_EQ(GetMenuState(menu.Handle(), 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+}
+
+}  // namespace
