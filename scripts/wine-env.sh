@@ -1,0 +1,143 @@
+# shellcheck shell=bash
+# Sourced by run.sh and test.sh: private Wine prefixes inside the build tree
+# and a private Xvfb, both torn down again by wine_env_stop.
+#
+#   wine_prefixes_ensure DPI...  creates/refreshes build/wine/prefix-DPI (in parallel)
+#   wine_prefix_path DPI     prints the prefix's path
+#   xvfb_start [WxHxD]       starts Xvfb on a free display >= 90, exports DISPLAY
+#   wine_env_stop            ends what we started: wineservers of our prefixes, Xvfb
+#
+# Separate prefixes per DPI are needed: a new process reads LogPixels when it
+# starts, but the shell desktop (explorer.exe, which owns the taskbar and the
+# notification area) keeps the DPI it started with, and a prefix has one
+# wineserver and so one desktop.
+
+WINE_ENV_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+WINE_ENV_REPO=$(cd "$WINE_ENV_SCRIPTS/.." && pwd)
+: "${WINE_ENV_ROOT:=$WINE_ENV_REPO/build/wine}"
+
+export WINEDEBUG=-all
+# No prompts to download Mono or Gecko while the prefix is made.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+
+WINE_ENV_PREFIXES=()
+WINE_ENV_XVFB_PID=""
+
+wine_env_log() { echo "wine-env: $*" >&2; }
+
+# The stamp changes whenever the settings or Wine itself change, so an
+# existing prefix gets the settings imported again instead of a rebuild.
+_wine_env_stamp() {
+  local dpi=$1
+  {
+    wine --version 2>/dev/null
+    python3 "$WINE_ENV_SCRIPTS/wineprefix.py" reg "$dpi" /dev/stdout | md5sum
+  } | md5sum | cut -d' ' -f1
+}
+
+wine_prefix_path() { echo "$WINE_ENV_ROOT/prefix-${1:?DPI}"; }
+
+# Runs in a subshell of its own (it may run in the background).
+_wine_prefix_build() {
+  local dpi=${1:?DPI}
+  local prefix="$WINE_ENV_ROOT/prefix-$dpi"
+  local log="$WINE_ENV_ROOT/prefix-$dpi.log"
+  mkdir -p "$WINE_ENV_ROOT"
+  (
+    # Two scripts (say run.sh and test.sh) must not build the same prefix at once.
+    exec 9>"$WINE_ENV_ROOT/prefix-$dpi.lock"
+    flock 9
+    local stamp
+    stamp=$(_wine_env_stamp "$dpi")
+    if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ] &&
+       python3 "$WINE_ENV_SCRIPTS/wineprefix.py" check "$prefix" "$dpi" 2>/dev/null; then
+      exit 0
+    fi
+    export WINEPREFIX="$prefix"
+    : >"$log"
+    local start=$SECONDS
+    if [ ! -f "$prefix/system.reg" ]; then
+      wine_env_log "creating $prefix"
+      rm -rf "$prefix"
+      wineboot -i >>"$log" 2>&1 || { cat "$log" >&2; exit 1; }
+    else
+      wine_env_log "refreshing settings of $prefix"
+    fi
+    python3 "$WINE_ENV_SCRIPTS/wineprefix.py" reg "$dpi" "$WINE_ENV_ROOT/prefix-$dpi.reg"
+    wine regedit /S "$(winepath -w "$WINE_ENV_ROOT/prefix-$dpi.reg" 2>/dev/null)" >>"$log" 2>&1 ||
+      { cat "$log" >&2; exit 1; }
+    # The registry files are written when the wineserver exits.
+    wineserver -w
+    if ! python3 "$WINE_ENV_SCRIPTS/wineprefix.py" check "$prefix" "$dpi"; then
+      cat "$log" >&2
+      exit 1
+    fi
+    echo "$stamp" >"$prefix/.stamp"
+    wine_env_log "prefix-$dpi ready in $((SECONDS - start)) s"
+  )
+}
+
+wine_prefixes_ensure() {
+  local dpi pids=() rc=0 pid
+  for dpi in "$@"; do
+    WINE_ENV_PREFIXES+=("$(wine_prefix_path "$dpi")")
+    _wine_prefix_build "$dpi" &
+    pids+=($!)
+  done
+  for pid in "${pids[@]}"; do wait "$pid" || rc=1; done
+  return $rc
+}
+
+_wine_env_display_free() {
+  local n=$1
+  [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]
+}
+
+xvfb_start() {
+  local screen=${1:-1024x768x24}
+  local n log
+  log="$WINE_ENV_ROOT/xvfb.log"
+  mkdir -p "$WINE_ENV_ROOT"
+  for n in $(seq 90 140); do
+    _wine_env_display_free "$n" || continue
+    Xvfb ":$n" -screen 0 "$screen" -nolisten tcp -noreset >"$log" 2>&1 &
+    local pid=$!
+    local i
+    for i in $(seq 100); do
+      if ! kill -0 "$pid" 2>/dev/null; then break; fi   # lost a race for :$n
+      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        WINE_ENV_XVFB_PID=$pid
+        export DISPLAY=":$n"
+        wine_env_log "Xvfb on $DISPLAY (pid $pid)"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  wine_env_log "no free X display found"
+  cat "$log" >&2
+  return 1
+}
+
+# True when $DISPLAY names an X server that answers.
+display_usable() {
+  [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1
+}
+
+wine_env_stop() {
+  local p
+  for p in "${WINE_ENV_PREFIXES[@]}"; do
+    WINEPREFIX="$p" wineserver -k >/dev/null 2>&1 || true
+  done
+  for p in "${WINE_ENV_PREFIXES[@]}"; do
+    WINEPREFIX="$p" timeout 20 wineserver -w >/dev/null 2>&1 || true
+  done
+  if [ -n "$WINE_ENV_XVFB_PID" ]; then
+    kill "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    wait "$WINE_ENV_XVFB_PID" 2>/dev/null || true
+    WINE_ENV_XVFB_PID=""
+  fi
+}
