@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the native unit tests (with sanitizers), then the
+# Windows build whose tests run under Wine on a private Xvfb.
+# Extra arguments go to both ctest runs (e.g. ./test.sh -R e2e).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh
+
+echo "== native build and tests"
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native --output-on-failure "$@"
+
+echo "== windows build"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
+trap wine_env_stop EXIT
+trap 'exit 130' INT TERM
+
+echo "== wine prefixes and display"
+wine_prefixes_ensure 96 144
+WINEPREFIX=$(wine_prefix_path 96)
+WINEPREFIX_144=$(wine_prefix_path 144)
+export WINEPREFIX WINEPREFIX_144
+# A wineserver left over from an earlier run would bring its old desktop along.
+WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
+WINEPREFIX=$WINEPREFIX_144 wineserver -k 2>/dev/null || true
+xvfb_start
+
+echo "== windows tests (Wine on $DISPLAY)"
+ctest --preset windows --output-on-failure "$@"
