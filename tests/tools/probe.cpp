@@ -1,0 +1,627 @@
+// probe.exe: looks at other processes' windows from outside, the way a person
+// sees them, and pokes them with messages. The end-to-end tests run it next to
+// the program on the same Wine desktop and read its JSON lines (UTF-8, one
+// object per line, window handles as decimal integers).
+//
+// Only messages whose answers fit in the return value are used across
+// processes: pointer-carrying control messages do not cross process bounds.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+#include <tlhelp32.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kMessageTimeoutMs = 2000;
+
+// --- output ---------------------------------------------------------------
+
+std::string Utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::string Quote(const std::wstring& w) {
+    std::string out = "\"";
+    for (unsigned char c : Utf8(w)) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+// Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about "[" + std::string.
+std::string NumberList(std::initializer_list<long long> values) {
+    std::string list;
+    list += '[';
+    for (long long v : values) {
+        if (list.size() > 1) list += ',';
+        list += std::to_string(v);
+    }
+    list += ']';
+    return list;
+}
+
+// Builds one JSON object; fields keep the order they are added in.
+class Json {
+public:
+    Json& Raw(const char* key, const std::string& value) {
+        body_ += body_.empty() ? "" : ",";
+        body_ += "\"";
+        body_ += key;
+        body_ += "\":";
+        body_ += value;
+        return *this;
+    }
+    Json& Str(const char* key, const std::wstring& v) { return Raw(key, Quote(v)); }
+    Json& Int(const char* key, long long v) { return Raw(key, std::to_string(v)); }
+    Json& UInt(const char* key, unsigned long long v) { return Raw(key, std::to_string(v)); }
+    Json& Bool(const char* key, bool v) { return Raw(key, v ? "true" : "false"); }
+    Json& Handle(const char* key, HWND h) {
+        return UInt(key, static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)));
+    }
+    Json& Numbers(const char* key, std::initializer_list<long long> values) { return Raw(key, NumberList(values)); }
+    Json& Rect(const char* key, const RECT& r) { return Numbers(key, {r.left, r.top, r.right, r.bottom}); }
+    Json& Point(const char* key, POINT p) { return Numbers(key, {p.x, p.y}); }
+    std::string Text() const {
+        std::string t;
+        t += '{';
+        t += body_;
+        t += '}';
+        return t;
+    }
+
+private:
+    std::string body_;
+};
+
+// Raw bytes to stdout: the C runtime's text mode would turn \n into \r\n and
+// the console code page would mangle UTF-8.
+void Emit(const Json& j) {
+    std::string line = j.Text() + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+int Fail(const std::wstring& message, int code = 2) {
+    Emit(Json().Str("error", message));
+    return code;
+}
+
+// --- parsing --------------------------------------------------------------
+
+// Decimal or 0x-hex, optionally negative; a leading 0 is not octal.
+bool ParseNumber(const wchar_t* s, long long& out) {
+    bool negative = false;
+    if (*s == L'-') {
+        negative = true;
+        ++s;
+    }
+    int base = 10;
+    if (s[0] == L'0' && (s[1] == L'x' || s[1] == L'X')) {
+        base = 16;
+        s += 2;
+    }
+    if (!*s) return false;
+    wchar_t* end = nullptr;
+    unsigned long long v = std::wcstoull(s, &end, base);
+    if (*end) return false;
+    out = negative ? -static_cast<long long>(v) : static_cast<long long>(v);
+    return true;
+}
+
+bool ParseHwnd(const wchar_t* s, HWND& out) {
+    long long v = 0;
+    if (!ParseNumber(s, v)) return false;
+    out = reinterpret_cast<HWND>(static_cast<uintptr_t>(v));
+    return true;
+}
+
+// --- reading windows --------------------------------------------------------
+
+std::wstring ClassOf(HWND h) {
+    wchar_t buf[256] = {};
+    GetClassNameW(h, buf, 256);
+    return buf;
+}
+
+// WM_GETTEXT through SendMessageTimeout: a hung program must not hang the probe.
+std::wstring TextOf(HWND h) {
+    DWORD_PTR len = 0;
+    if (!SendMessageTimeoutW(h, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &len)) {
+        wchar_t buf[1024] = {};
+        GetWindowTextW(h, buf, 1024);
+        return buf;
+    }
+    std::vector<wchar_t> buf(len + 2, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(h, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
+                        kMessageTimeoutMs, &got);
+    return std::wstring(buf.data(), got < buf.size() ? got : buf.size() - 1);
+}
+
+bool Ask(HWND h, UINT msg, WPARAM w, LPARAM l, long long& out) {
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &r)) return false;
+    out = static_cast<long long>(static_cast<LRESULT>(r));
+    return true;
+}
+
+std::wstring ExePath(DWORD pid) {
+    static std::map<DWORD, std::wstring> cache;
+    auto it = cache.find(pid);
+    if (it != cache.end()) return it->second;
+    std::wstring path;
+    if (HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+        wchar_t buf[MAX_PATH * 2] = {};
+        DWORD size = MAX_PATH * 2;
+        if (QueryFullProcessImageNameW(p, 0, buf, &size)) path.assign(buf, size);
+        CloseHandle(p);
+    }
+    cache[pid] = path;
+    return path;
+}
+
+std::wstring BaseName(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+Json Describe(HWND h) {
+    DWORD pid = 0;
+    DWORD tid = GetWindowThreadProcessId(h, &pid);
+    RECT wr{}, cr{};
+    GetWindowRect(h, &wr);
+    GetClientRect(h, &cr);
+    POINT origin{0, 0};
+    ClientToScreen(h, &origin);
+    LONG style = GetWindowLongW(h, GWL_STYLE);
+    LONG exstyle = GetWindowLongW(h, GWL_EXSTYLE);
+    std::wstring exe = ExePath(pid);
+    Json j;
+    j.Handle("hwnd", h)
+        .UInt("pid", pid)
+        .UInt("tid", tid)
+        .Str("exe", BaseName(exe))
+        .Str("exe_path", exe)
+        .Str("class", ClassOf(h))
+        .Str("text", TextOf(h))
+        .Bool("visible", IsWindowVisible(h))
+        .Bool("enabled", IsWindowEnabled(h))
+        .Bool("minimized", IsIconic(h))
+        .Rect("rect", wr)
+        .Numbers("client", {cr.right - cr.left, cr.bottom - cr.top})
+        .Point("client_origin", origin)
+        .UInt("style", static_cast<DWORD>(style))
+        .UInt("exstyle", static_cast<DWORD>(exstyle))
+        .Bool("topmost", (exstyle & WS_EX_TOPMOST) != 0)
+        .Handle("owner", GetWindow(h, GW_OWNER))
+        .Bool("foreground", GetForegroundWindow() == h);
+    return j;
+}
+
+std::vector<HWND> TopLevel() {
+    std::vector<HWND> all;
+    EnumWindows([](HWND h, LPARAM l) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+struct Filter {
+    std::wstring cls, title, titleContains, exe;
+    long long pid = -1;
+    bool any = false;  // invisible windows match too
+
+    bool Matches(HWND h) const {
+        if (!any && !IsWindowVisible(h)) return false;
+        if (pid >= 0) {
+            DWORD p = 0;
+            GetWindowThreadProcessId(h, &p);
+            if (p != static_cast<DWORD>(pid)) return false;
+        }
+        if (!cls.empty() && ClassOf(h) != cls) return false;
+        if (!exe.empty()) {
+            DWORD p = 0;
+            GetWindowThreadProcessId(h, &p);
+            if (_wcsicmp(BaseName(ExePath(p)).c_str(), exe.c_str()) != 0) return false;
+        }
+        if (!title.empty() || !titleContains.empty()) {
+            std::wstring t = TextOf(h);
+            if (!title.empty() && t != title) return false;
+            if (!titleContains.empty() && t.find(titleContains) == std::wstring::npos) return false;
+        }
+        return true;
+    }
+};
+
+// Reads --class/--title/--title-contains/--pid/--exe/--any/--timeout-ms/--all.
+bool ParseFilter(int argc, wchar_t** argv, int first, Filter& f, long long& timeoutMs, bool& all) {
+    for (int i = first; i < argc; ++i) {
+        std::wstring a = argv[i];
+        auto value = [&](std::wstring& out) {
+            if (i + 1 >= argc) return false;
+            out = argv[++i];
+            return true;
+        };
+        auto number = [&](long long& out) { return i + 1 < argc && ParseNumber(argv[++i], out); };
+        if (a == L"--class") {
+            if (!value(f.cls)) return false;
+        } else if (a == L"--title") {
+            if (!value(f.title)) return false;
+        } else if (a == L"--title-contains") {
+            if (!value(f.titleContains)) return false;
+        } else if (a == L"--exe") {
+            if (!value(f.exe)) return false;
+        } else if (a == L"--pid") {
+            if (!number(f.pid)) return false;
+        } else if (a == L"--timeout-ms") {
+            if (!number(timeoutMs)) return false;
+        } else if (a == L"--any") {
+            f.any = true;
+        } else if (a == L"--all") {
+            all = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- subcommands ------------------------------------------------------------
+
+int CmdList(int argc, wchar_t** argv) {
+    Filter f;
+    f.any = true;
+    long long unused = 0;
+    bool all = true;
+    if (!ParseFilter(argc, argv, 2, f, unused, all)) return Fail(L"usage: list [--pid P] [--class C] [--exe E]");
+    for (HWND h : TopLevel())
+        if (f.Matches(h)) Emit(Describe(h));
+    return 0;
+}
+
+int CmdFind(int argc, wchar_t** argv) {
+    Filter f;
+    long long timeoutMs = 10000;
+    bool all = false;
+    if (!ParseFilter(argc, argv, 2, f, timeoutMs, all))
+        return Fail(L"usage: find [--class C] [--title T] [--title-contains T] [--pid P] [--exe E] [--any] "
+                    L"[--all] [--timeout-ms N]");
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+    for (;;) {
+        bool found = false;
+        for (HWND h : TopLevel()) {
+            if (!f.Matches(h)) continue;
+            Emit(Describe(h));
+            found = true;
+            if (!all) break;
+        }
+        if (found) return 0;
+        if (GetTickCount64() >= end) return Fail(L"no matching window", 1);
+        Sleep(50);
+    }
+}
+
+int CmdChildren(int argc, wchar_t** argv) {
+    HWND top = nullptr;
+    if (argc < 3 || !ParseHwnd(argv[2], top)) return Fail(L"usage: children HWND");
+    if (!IsWindow(top)) return Fail(L"not a window", 1);
+    std::vector<HWND> kids;
+    EnumChildWindows(top, [](HWND h, LPARAM l) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&kids));
+    for (HWND h : kids) {
+        HWND parent = GetParent(h);
+        RECT r{};
+        GetWindowRect(h, &r);
+        RECT screen = r;
+        MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+        std::wstring cls = ClassOf(h);
+        Json j;
+        j.Handle("hwnd", h)
+            .Handle("parent", parent)
+            .Str("class", cls)
+            .Str("text", TextOf(h))
+            .Int("id", GetDlgCtrlID(h))
+            .UInt("style", static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)))
+            .UInt("exstyle", static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)))
+            .Bool("visible", IsWindowVisible(h))
+            .Bool("enabled", IsWindowEnabled(h))
+            .Rect("rect", r)
+            .Rect("screen_rect", screen);
+        long long v = 0;
+        if (_wcsicmp(cls.c_str(), PROGRESS_CLASSW) == 0) {
+            // With a null PBRANGE pointer the answer is one limit: TRUE low, FALSE high.
+            if (Ask(h, PBM_GETRANGE, TRUE, 0, v)) j.Int("range_low", v);
+            if (Ask(h, PBM_GETRANGE, FALSE, 0, v)) j.Int("range_high", v);
+            if (Ask(h, PBM_GETPOS, 0, 0, v)) j.Int("pos", v);
+        } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+            if (Ask(h, BM_GETCHECK, 0, 0, v)) j.Int("checked", v);
+        }
+        Emit(j);
+    }
+    return 0;
+}
+
+int CmdMessage(int argc, wchar_t** argv, bool post) {
+    HWND h = nullptr;
+    long long msg = 0, w = 0, l = 0;
+    if (argc < 6 || !ParseHwnd(argv[2], h) || !ParseNumber(argv[3], msg) || !ParseNumber(argv[4], w) ||
+        !ParseNumber(argv[5], l))
+        return Fail(post ? L"usage: post HWND MSG WPARAM LPARAM" : L"usage: send HWND MSG WPARAM LPARAM");
+    if (post) {
+        BOOL ok = PostMessageW(h, static_cast<UINT>(msg), static_cast<WPARAM>(w), static_cast<LPARAM>(l));
+        Emit(Json().Bool("ok", ok).UInt("error", ok ? 0 : GetLastError()));
+        return ok ? 0 : 1;
+    }
+    DWORD_PTR r = 0;
+    // Generous: the handler may do real work (a modal loop answers only when it ends).
+    LRESULT ok = SendMessageTimeoutW(h, static_cast<UINT>(msg), static_cast<WPARAM>(w), static_cast<LPARAM>(l),
+                                     SMTO_NORMAL, 10000, &r);
+    Emit(Json().Bool("ok", ok != 0).Int("result", static_cast<long long>(static_cast<LRESULT>(r))));
+    return ok ? 0 : 1;
+}
+
+int CmdClose(int argc, wchar_t** argv) {
+    HWND h = nullptr;
+    if (argc < 3 || !ParseHwnd(argv[2], h)) return Fail(L"usage: close HWND");
+    // Posted, so a confirmation box the program may show does not block us.
+    BOOL ok = PostMessageW(h, WM_CLOSE, 0, 0);
+    Emit(Json().Bool("ok", ok));
+    return ok ? 0 : 1;
+}
+
+int CmdTaskbarCreated() {
+    UINT msg = RegisterWindowMessageW(L"TaskbarCreated");
+    BOOL ok = SendNotifyMessageW(HWND_BROADCAST, msg, 0, 0);
+    Emit(Json().Bool("ok", ok).UInt("message", msg));
+    return ok ? 0 : 1;
+}
+
+int CmdMemStatus() {
+    MEMORYSTATUSEX m{};
+    m.dwLength = sizeof m;
+    if (!GlobalMemoryStatusEx(&m)) return Fail(L"GlobalMemoryStatusEx failed", 1);
+    Emit(Json()
+             .UInt("load", m.dwMemoryLoad)
+             .UInt("total_phys", m.ullTotalPhys)
+             .UInt("avail_phys", m.ullAvailPhys)
+             .UInt("total_pagefile", m.ullTotalPageFile)
+             .UInt("avail_pagefile", m.ullAvailPageFile)
+             .UInt("total_virtual", m.ullTotalVirtual)
+             .UInt("avail_virtual", m.ullAvailVirtual));
+    return 0;
+}
+
+int CmdProcMem(int argc, wchar_t** argv) {
+    long long pid = 0;
+    if (argc < 3 || !ParseNumber(argv[2], pid)) return Fail(L"usage: procmem PID");
+    HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, static_cast<DWORD>(pid));
+    if (!p) p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!p) return Fail(L"OpenProcess failed: " + std::to_wstring(GetLastError()), 1);
+    PROCESS_MEMORY_COUNTERS_EX c{};
+    c.cb = sizeof c;
+    BOOL ok = GetProcessMemoryInfo(p, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&c), sizeof c);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(p, &exitCode);
+    CloseHandle(p);
+    if (!ok) return Fail(L"GetProcessMemoryInfo failed: " + std::to_wstring(GetLastError()), 1);
+    Emit(Json()
+             .UInt("pid", static_cast<unsigned long long>(pid))
+             .Bool("running", exitCode == STILL_ACTIVE)
+             .UInt("private_usage", c.PrivateUsage)
+             .UInt("pagefile_usage", c.PagefileUsage)
+             .UInt("peak_pagefile_usage", c.PeakPagefileUsage)
+             .UInt("working_set", c.WorkingSetSize)
+             .UInt("peak_working_set", c.PeakWorkingSetSize));
+    return 0;
+}
+
+int CmdProcs() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return Fail(L"CreateToolhelp32Snapshot failed", 1);
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    for (BOOL more = Process32FirstW(snap, &e); more; more = Process32NextW(snap, &e))
+        Emit(Json().UInt("pid", e.th32ProcessID).UInt("ppid", e.th32ParentProcessID).Str("exe", e.szExeFile));
+    CloseHandle(snap);
+    return 0;
+}
+
+int CmdTooltips() {
+    for (HWND h : TopLevel()) {
+        if (!IsWindowVisible(h) || _wcsicmp(ClassOf(h).c_str(), TOOLTIPS_CLASSW) != 0) continue;
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        RECT r{};
+        GetWindowRect(h, &r);
+        Emit(Json().Handle("hwnd", h).UInt("pid", pid).Str("exe", BaseName(ExePath(pid))).Str("text", TextOf(h)).Rect(
+            "rect", r));
+    }
+    return 0;
+}
+
+int CmdClaim(int argc, wchar_t** argv) {
+    long long mb = 0, seconds = 0;
+    if (argc < 4 || !ParseNumber(argv[2], mb) || !ParseNumber(argv[3], seconds) || mb <= 0)
+        return Fail(L"usage: claim MB SECONDS");
+    SIZE_T bytes = static_cast<SIZE_T>(mb) << 20;
+    auto* p = static_cast<volatile char*>(VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (!p) return Fail(L"VirtualAlloc failed", 1);
+    // Touch every page so it is really backed by physical memory.
+    for (SIZE_T i = 0; i < bytes; i += 4096) p[i] = 1;
+    Emit(Json().Int("claimed_mb", mb).UInt("pid", GetCurrentProcessId()));
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    return 0;
+}
+
+// The shell's taskbar and its notification area. Windows keeps the icons in a
+// TrayNotifyWnd child; Wine 8's explorer has no such child and paints them on
+// Shell_TrayWnd itself, packed from its right end in the order they were
+// added, each a small icon plus a 2-pixel border on every side wide (so at 96
+// DPI the first one spans x 780..800 of an 800-wide desktop).
+int CmdTrayRect() {
+    HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (!bar) return Fail(L"no Shell_TrayWnd", 1);
+    RECT br{};
+    GetWindowRect(bar, &br);
+    Json j;
+    j.Handle("taskbar", bar).Rect("taskbar_rect", br);
+    HWND notify = FindWindowExW(bar, nullptr, L"TrayNotifyWnd", nullptr);
+    if (notify) {
+        RECT nr{};
+        GetWindowRect(notify, &nr);
+        j.Handle("tray", notify).Rect("tray_rect", nr);
+    }
+    const int slot = GetSystemMetrics(SM_CXSMICON) + 4;
+    j.Int("icon_size", slot);
+    std::string slots;
+    slots += '[';
+    for (int k = 0; k < 8; ++k) {
+        if (slots.size() > 1) slots += ',';
+        slots += NumberList({br.right - slot * (k + 1), br.top, br.right - slot * k, br.bottom});
+    }
+    slots += ']';
+    j.Raw("icon_slots", slots);
+    std::string kids;
+    kids += '[';
+    for (HWND c = GetWindow(bar, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT cr{};
+        GetWindowRect(c, &cr);
+        Json k;
+        k.Handle("hwnd", c).Str("class", ClassOf(c)).Str("text", TextOf(c)).Bool("visible", IsWindowVisible(c)).Rect(
+            "rect", cr);
+        if (kids.size() > 1) kids += ',';
+        kids += k.Text();
+    }
+    kids += ']';
+    j.Raw("children", kids);
+    Emit(j);
+    return 0;
+}
+
+// What a freshly started process gets from the prefix: DPI, screen, locale.
+int CmdSysInfo() {
+    HDC dc = GetDC(nullptr);
+    int logPixels = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    wchar_t locale[LOCALE_NAME_MAX_LENGTH] = {};
+    GetUserDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH);
+    wchar_t decimal[8] = {};
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, decimal, 8);
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    Emit(Json()
+             .Int("dpi", static_cast<long long>(GetDpiForSystem()))
+             .Int("logpixels", logPixels)
+             .Int("screen_w", GetSystemMetrics(SM_CXSCREEN))
+             .Int("screen_h", GetSystemMetrics(SM_CYSCREEN))
+             .Rect("work_area", work)
+             .Str("locale", locale)
+             .Str("decimal", decimal)
+             .UInt("acp", GetACP()));
+    return 0;
+}
+
+// Which face GDI really uses for a requested name, and whether it has glyphs
+// for the text: shows the font replacements of the prefix at work.
+int CmdFont(int argc, wchar_t** argv) {
+    if (argc < 4) return Fail(L"usage: font FACE TEXT");
+    HDC dc = CreateCompatibleDC(nullptr);
+    LOGFONTW lf{};
+    lf.lfHeight = -16;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(lf.lfFaceName, argv[2], LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectW(&lf);
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, face);
+    // A replaced face keeps the requested name as its family; its full name
+    // tells which font file is behind it.
+    std::wstring family, full;
+    if (UINT size = GetOutlineTextMetricsW(dc, 0, nullptr)) {
+        std::vector<char> buf(size);
+        auto* otm = reinterpret_cast<OUTLINETEXTMETRICW*>(buf.data());
+        if (GetOutlineTextMetricsW(dc, size, otm)) {
+            auto at = [&](PSTR offset) {
+                return std::wstring(reinterpret_cast<const wchar_t*>(buf.data() + reinterpret_cast<uintptr_t>(offset)));
+            };
+            family = at(otm->otmpFamilyName);
+            full = at(otm->otmpFullName);
+        }
+    }
+    std::wstring text = argv[3];
+    std::vector<WORD> glyphs(text.size() + 1);
+    int missing = -1;
+    if (GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
+                         GGI_MARK_NONEXISTING_GLYPHS) != GDI_ERROR) {
+        missing = 0;
+        for (size_t i = 0; i < text.size(); ++i)
+            if (glyphs[i] == 0xFFFF) ++missing;
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    DeleteDC(dc);
+    Emit(Json().Str("requested", argv[2]).Str("face", face).Str("family", family).Str("full_name", full).Int(
+        "missing_glyphs", missing));
+    return 0;
+}
+
+int Usage() {
+    return Fail(
+        L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
+        L"tooltips|claim|tray-rect|sysinfo|font ...");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Physical pixels, the same the X server and xdotool use, at any DPI.
+    SetProcessDPIAware();
+    if (argc < 2) return Usage();
+    std::wstring cmd = argv[1];
+    if (cmd == L"list") return CmdList(argc, argv);
+    if (cmd == L"find") return CmdFind(argc, argv);
+    if (cmd == L"children") return CmdChildren(argc, argv);
+    if (cmd == L"send") return CmdMessage(argc, argv, false);
+    if (cmd == L"post") return CmdMessage(argc, argv, true);
+    if (cmd == L"close") return CmdClose(argc, argv);
+    if (cmd == L"broadcast-taskbar-created") return CmdTaskbarCreated();
+    if (cmd == L"memstatus") return CmdMemStatus();
+    if (cmd == L"procmem") return CmdProcMem(argc, argv);
+    if (cmd == L"procs") return CmdProcs();
+    if (cmd == L"tooltips") return CmdTooltips();
+    if (cmd == L"claim") return CmdClaim(argc, argv);
+    if (cmd == L"tray-rect") return CmdTrayRect();
+    if (cmd == L"sysinfo") return CmdSysInfo();
+    if (cmd == L"font") return CmdFont(argc, argv);
+    return Usage();
+}
