@@ -595,10 +595,31 @@ int CmdFont(int argc, wchar_t** argv) {
     return 0;
 }
 
+// The prefix's FontLink entry for a face: the fonts GDI falls back to for
+// characters the face lacks.
+int CmdFontLink(int argc, wchar_t** argv) {
+    if (argc < 3) return Fail(L"usage: fontlink FACE");
+    wchar_t buf[4096] = {};
+    DWORD size = sizeof buf - sizeof(wchar_t);
+    LSTATUS rc = RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink",
+                              argv[2], RRF_RT_REG_MULTI_SZ, nullptr, buf, &size);
+    std::string links;
+    links += '[';
+    if (rc == ERROR_SUCCESS) {
+        for (const wchar_t* p = buf; *p; p += wcslen(p) + 1) {
+            if (links.size() > 1) links += ',';
+            links += Quote(p);
+        }
+    }
+    links += ']';
+    Emit(Json().Str("face", argv[2]).Bool("found", rc == ERROR_SUCCESS).Raw("links", links));
+    return 0;
+}
+
 int Usage() {
     return Fail(
         L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
-        L"tooltips|claim|tray-rect|sysinfo|font ...");
+        L"tooltips|claim|tray-rect|sysinfo|font|fontlink ...");
 }
 
 }  // namespace
@@ -623,5 +644,6 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"tray-rect") return CmdTrayRect();
     if (cmd == L"sysinfo") return CmdSysInfo();
     if (cmd == L"font") return CmdFont(argc, argv);
+    if (cmd == L"fontlink") return CmdFontLink(argc, argv);
     return Usage();
 }
