@@ -1,0 +1,87 @@
+"""First end-to-end checks: the test desktop is what the other tests assume,
+and the program starts, shows itself, and ends on WM_CLOSE."""
+
+import unittest
+
+import harness
+
+MAIN_TITLE = " 岚石阁内存整理 v1.0"
+
+
+class TestDesktop(unittest.TestCase):
+    """The prefixes and the display: if these fail, every other e2e test would
+    fail for reasons that have nothing to do with the program."""
+
+    def test_each_prefix_has_its_dpi_and_the_shell_desktop(self):
+        for dpi, bar_height in ((96, 20), (144, 28)):
+            with self.subTest(dpi=dpi):
+                info = harness.sysinfo(dpi=dpi)
+                self.assertEqual(info["dpi"], dpi)
+                self.assertEqual((info["screen_w"], info["screen_h"]), (800, 600))
+                tray = harness.tray_rect(dpi=dpi)
+                # The taskbar runs along the bottom; the work area stops above it.
+                self.assertEqual(tray["taskbar_rect"], [0, 600 - bar_height, 800, 600])
+                self.assertEqual(info["work_area"], [0, 0, 800, 600 - bar_height])
+                self.assertEqual(tray["icon_size"], bar_height)
+                harness.wineserver_wait(dpi)
+
+    def test_fonts_the_program_asks_for_are_replaced(self):
+        for face in ("SimSun", "宋体", "SimHei", "黑体", "Microsoft YaHei"):
+            with self.subTest(face=face):
+                f = harness.probe_one("font", face, "岚石阁内存整理")
+                self.assertIn("WenQuanYi", f["full_name"])
+                self.assertEqual(f["missing_glyphs"], 0)
+        f = harness.probe_one("font", "Verdana", "98.25%")
+        self.assertEqual(f["full_name"], "DejaVu Sans")
+        self.assertEqual(f["missing_glyphs"], 0)
+        # Standard controls fall back to the CJK font through FontLink.
+        f = harness.probe_one("font", "MS Shell Dlg", "开始整理")
+        self.assertEqual(f["missing_glyphs"], 0)
+
+    def test_lang_sets_the_user_locale_and_keeps_the_font_links(self):
+        for lang, locale, decimal in (("de_DE.UTF-8", "de-DE", ","), ("zh_CN.UTF-8", "zh-CN", "."),
+                                      ("en_US.UTF-8", "en-US", ".")):
+            with self.subTest(lang=lang):
+                info = harness.sysinfo(lang=lang)
+                self.assertEqual((info["locale"], info["decimal"]), (locale, decimal))
+                # Wine resets these two on a change of code page; the harness restores them.
+                for face in ("Tahoma", "Microsoft Sans Serif", "MS Shell Dlg"):
+                    self.assertEqual(harness.probe_one("fontlink", face)["links"],
+                                     ["wqy-microhei.ttc,WenQuanYi Micro Hei"], face)
+
+    def test_screenshot_pixels_match_the_screen(self):
+        # A Wine process keeps the desktop window up while the screen is taken.
+        with harness.MemoryClaim(1, seconds=60):
+            shot = harness.Screenshot("desktop")
+        self.assertGreaterEqual((shot.width, shot.height), (800, 600))
+        # The desktop background is one flat colour away from the taskbar.
+        background = shot.pixel(400, 300)
+        self.assertEqual(shot.colours(380, 280, 40, 40), {background: 1600})
+        self.assertNotEqual(shot.pixel(400, 590), background)
+
+    def tearDown(self):
+        harness.wineserver_wait(96)
+        harness.wineserver_wait(144)
+
+
+class TestSmoke(harness.AppTestCase):
+
+    def test_starts_shows_a_window_and_ends_on_close(self):
+        app = self.launch()
+        first = app.wait_window(timeout=30)
+        self.assertEqual(first["pid"], app.pid)
+        l, t, r, b = first["rect"]
+        self.assertGreater(r - l, 50)
+        self.assertGreater(b - t, 50)
+        shot = self.screenshot("first-window")
+        # Something is drawn there: more than the flat desktop background.
+        self.assertGreater(len(shot.colours(l, t, r - l, b - t)), 2)
+
+        main = app.wait_window(title=MAIN_TITLE, timeout=30)
+        self.screenshot("main-window")
+        harness.close_window(main["hwnd"])
+        self.assertEqual(app.wait_exit(timeout=20), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
