@@ -7,6 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/deps.sh
+# Wine converts file names and arguments with the locale's charset; the
+# program's name is Chinese, so that must be UTF-8.
+if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then export LC_ALL=C.UTF-8; fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target memory_arrange
 
