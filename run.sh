@@ -11,7 +11,7 @@ scripts/deps.sh
 # program's name is Chinese, so that must be UTF-8.
 if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then export LC_ALL=C.UTF-8; fi
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target memory_arrange
+cmake --build --preset windows --target memory_arrange probe
 
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
@@ -33,14 +33,22 @@ fi
 xvfb_start
 shots=build/screenshots
 mkdir -p "$shots"
+probe() { wine build/windows/tests/probe.exe "$@"; }
+hwnd_of() { sed -n 's/^{"hwnd":\([0-9]*\),.*/\1/p' | head -1; }
+shot() { import -window root "$shots/run-$1.png"; echo "run: $shots/run-$1.png"; }
+
 wine "$exe" >"$WINE_ENV_ROOT/run.log" 2>&1 &
 app=$!
 # The start window shows for a few seconds, then the main window.
-for t in 1 3 6 8; do
-  sleep $((t - ${last:-0}))
-  last=$t
-  import -window root "$shots/run-${t}s.png"
-  echo "run: $shots/run-${t}s.png"
-done
+probe find --exe "$(basename "$exe")" --timeout-ms 30000 >/dev/null || true
+sleep 1
+shot start
+main=$(probe find --exe "$(basename "$exe")" --title " 岚石阁内存整理 v1.0" --timeout-ms 20000 | hwnd_of)
+sleep 1
+shot main
+sleep 2
+shot main-later
+if [ -n "$main" ]; then probe close "$main" >/dev/null; fi
+for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
 kill "$app" 2>/dev/null || true
 wait "$app" 2>/dev/null || true
