@@ -5,7 +5,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build g++ g++-mingw-w64-x86-64 wine64 xvfb xdotool imagemagick
+  cmake ninja-build g++ g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
   fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3
 )
 LOCALES=(en_US.UTF-8 de_DE.UTF-8 zh_CN.UTF-8)
@@ -25,7 +25,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "deps: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   "${SUDO[@]}" apt-get update -q
-  "${SUDO[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # With recommends: Wine needs the X libraries, fonts-wine and fonts-liberation
+  # it recommends to draw windows and text as on this machine.
+  "${SUDO[@]}" apt-get install -y -q "${missing[@]}"
 fi
 
 # locale -a spells them e.g. "de_DE.utf8".
