@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -127,7 +128,8 @@ bool ParseNumber(const wchar_t* s, long long& out) {
         base = 16;
         s += 2;
     }
-    if (!*s) return false;
+    // wcstoull itself would take a sign or blanks here ("--1", "- 1").
+    if (!iswxdigit(*s)) return false;
     wchar_t* end = nullptr;
     unsigned long long v = std::wcstoull(s, &end, base);
     if (*end) return false;
