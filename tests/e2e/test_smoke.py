@@ -64,6 +64,40 @@ class TestDesktop(unittest.TestCase):
         harness.wineserver_wait(144)
 
 
+class TestProbe(unittest.TestCase):
+    """The probe's own answers, on windows and processes of known make-up."""
+
+    def test_numbers_are_decimal_or_hex_and_junk_is_refused(self):
+        with harness.MemoryClaim(1, seconds=60) as claim:  # also keeps the desktop up
+            pid = claim.info["pid"]
+            # A leading zero is not octal.
+            for form in (str(pid), hex(pid), "0%d" % pid):
+                with self.subTest(form=form):
+                    self.assertEqual(harness.procmem(form)["pid"], pid)
+            bar = harness.tray_rect()["taskbar"]
+            self.assertEqual(harness.send(bar, "0x000E"), harness.send(bar, "14"))  # WM_GETTEXTLENGTH
+            for junk in ("0x", "14abc", "", "--1"):
+                with self.subTest(junk=junk):
+                    out = harness.probe("send", bar, junk, 0, 0, check=False)
+                    self.assertIn("error", out[0])
+
+    def test_procmem_reads_another_process(self):
+        with harness.MemoryClaim(256, seconds=60) as claim:
+            mem = harness.procmem(claim.info["pid"])
+        self.assertTrue(mem["running"])
+        # Every page was touched, so all of it is committed and resident.
+        self.assertGreaterEqual(mem["pagefile_usage"], 256 << 20)
+        self.assertGreaterEqual(mem["working_set"], 256 << 20)
+        self.assertGreaterEqual(mem["peak_working_set"], mem["working_set"])
+
+    def test_screenshot_reader_handles_ppm_comments(self):
+        data = b"P6\n# made by hand\n2 1\n255\n" + bytes([1, 2, 3, 250, 251, 252])
+        self.assertEqual(harness._parse_ppm(data), (2, 1, bytes([1, 2, 3, 250, 251, 252])))
+
+    def tearDown(self):
+        harness.wineserver_wait(96)
+
+
 class TestSmoke(harness.AppTestCase):
 
     def test_starts_shows_a_window_and_ends_on_close(self):
