@@ -30,6 +30,11 @@ if display_usable; then
   exit 0
 fi
 
+exec 8>"$WINE_ENV_ROOT/tests.lock"
+if ! flock -n 8; then
+  echo "run.sh: waiting for a test run to finish with the Wine prefixes"
+  flock 8
+fi
 xvfb_start
 shots=build/screenshots
 mkdir -p "$shots"

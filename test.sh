@@ -24,6 +24,15 @@ source scripts/wine-env.sh
 trap wine_env_stop EXIT
 trap 'exit 130' INT TERM
 
+# One run at a time uses the prefixes: a prefix has one wineserver and so one
+# desktop, which two runs would share (and fight over).
+mkdir -p "$WINE_ENV_ROOT"
+exec 8>"$WINE_ENV_ROOT/tests.lock"
+if ! flock -n 8; then
+  echo "test.sh: waiting for another run to finish with the Wine prefixes"
+  flock 8
+fi
+
 echo "== wine prefixes and display"
 wine_prefixes_ensure 96 144
 WINEPREFIX=$(wine_prefix_path 96)
