@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Checks the built program for the protections Windows gives a program that
+# asks for them, and for the imports it is allowed to have.
+#   HardeningCheck.sh EXE [MAIN_OBJECT]
+# MAIN_OBJECT (main.cpp's object file, unstripped) defaults to the one next to
+# EXE in the CMake build tree; wWinMain's first call is looked up in it.
+set -euo pipefail
+exe=${1:?usage: HardeningCheck.sh EXE [MAIN_OBJECT]}
+obj=${2:-$(dirname "$exe")/CMakeFiles/memory_arrange.dir/main.cpp.obj}
+objdump=x86_64-w64-mingw32-objdump
+nm=x86_64-w64-mingw32-nm
+libdir=/usr/x86_64-w64-mingw32/lib
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+ok() { echo "ok:   $*"; }
+
+headers=$($objdump -p "$exe")
+
+# --- address-space layout randomisation and no-execute data ----------------
+chars=$(awk '$1 == "DllCharacteristics" { print $2 }' <<<"$headers")
+[ -n "$chars" ] || { echo "FAIL: no DllCharacteristics in $exe"; exit 1; }
+for flag in 0x0020:HIGH_ENTROPY_VA 0x0040:DYNAMIC_BASE 0x0100:NX_COMPAT; do
+  bit=${flag%%:*} name=${flag#*:}
+  if (( 0x$chars & bit )); then ok "$name set (DllCharacteristics 0x$chars)"
+  else fail "$name not set (DllCharacteristics 0x$chars)"; fi
+done
+# ASLR needs the relocations to stay in the file.
+if grep -q "IMAGE_FILE_RELOCS_STRIPPED" <<<"$headers"; then
+  fail "relocations stripped: the image cannot be moved"
+else
+  ok "relocations kept"
+fi
+
+# --- imports ----------------------------------------------------------------
+# System DLLs the program may use; anything else would be searched for
+# next to the program and could be planted there.
+allowed="kernel32.dll user32.dll gdi32.dll shell32.dll comctl32.dll msvcrt.dll advapi32.dll"
+mapfile -t dlls < <(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers")
+[ "${#dlls[@]}" -gt 0 ] || fail "no imports found"
+for dll in "${dlls[@]}"; do
+  if [[ " $allowed " == *" $dll "* ]]; then ok "imports $dll"
+  else fail "imports $dll, which is not a system DLL we expect"; fi
+done
+
+# Every function imported by name, as "dll function".
+imports=$(awk '
+  /DLL Name:/ { dll = tolower($3); next }
+  dll != "" && NF == 3 && $1 ~ /^[0-9a-f]+$/ && $2 ~ /^[0-9]+$/ { print dll, $3 }
+  /^$/ && dll != "" { }
+' <<<"$headers")
+[ -n "$imports" ] || fail "no imported functions listed"
+
+# An ANSI function imported where a wide one exists turns Chinese text into
+# question marks on any system whose code page is not 936.
+declare -A wide_names
+while read -r dll fn; do
+  case "$fn" in *A) ;; *) continue ;; esac
+  lib="$libdir/lib${dll%.dll}.a"
+  if [ -z "${wide_names[$dll]+x}" ]; then
+    wide_names[$dll]=$($nm "$lib" 2>/dev/null | awk '$2 == "T" || $2 == "I" { sub(/^__imp_/, "", $3); print $3 }' | sort -u)
+  fi
+  if grep -qx "${fn%A}W" <<<"${wide_names[$dll]}"; then
+    fail "$dll!$fn imported although ${fn%A}W exists"
+  fi
+done <<<"$imports"
+ansi=$(grep -c 'A$' <<<"$imports" || true)
+echo "info: $(wc -l <<<"$imports") functions imported by name, $ansi of them ending in A"
+
+# --- the DLL search path ----------------------------------------------------
+if grep -qx "kernel32.dll SetDefaultDllDirectories" <<<"$imports"; then
+  ok "SetDefaultDllDirectories imported"
+else
+  fail "SetDefaultDllDirectories not imported"
+fi
+if [ -f "$obj" ]; then
+  # The first call wWinMain makes, with its relocation: it must be the search
+  # path restriction, made before the toolkit loads anything.
+  first=$($objdump -dr --no-show-raw-insn "$obj" |
+    awk '/<wWinMain>:/ { on = 1; next }
+         on && /^$/ { exit }
+         on && /call/ { want = 1; next }
+         on && want && /IMAGE_REL_AMD64|R_X86_64/ { print $NF; exit }')
+  if [[ "$first" == *__imp_SetDefaultDllDirectories* ]]; then
+    ok "wWinMain calls SetDefaultDllDirectories first"
+  else
+    fail "wWinMain's first call is ${first:-unknown}, not SetDefaultDllDirectories"
+  fi
+else
+  fail "no object file $obj to read wWinMain from"
+fi
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures hardening check(s) failed for $exe"
+  exit 1
+fi
+echo "all hardening checks passed for $exe"
