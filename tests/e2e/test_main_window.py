@@ -25,7 +25,7 @@ MIN_SLACK_BYTES = 128 * MEGABYTE
 SLACK_SHARE = 0.015
 # A claim this large must show in the label; the label must follow within
 # this many seconds of it (one tick, plus the probe's own slowness).
-CLAIM_MB = 512
+CLAIM_MB = 768
 FOLLOW_MB = 256
 FOLLOW_TIMEOUT = 4.0
 
