@@ -192,10 +192,21 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_DPICHANGED: {
-        dpi_ = HIWORD(wParam);
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, 0, 0,
-                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+        // The system sends this with the same DPI on both axes. Any program
+        // can post it as well, with any numbers and any pointer, so the DPI
+        // must be one a monitor can have and the rectangle is copied in a way
+        // that fails instead of faulting.
+        const UINT dpi = HIWORD(wParam);
+        if (dpi != LOWORD(wParam) || dpi < kMinDpi || dpi > kMaxDpi || dpi == dpi_) return 0;
+        dpi_ = dpi;
+        RECT suggested{};
+        SIZE_T copied = 0;
+        if (ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(lParam), &suggested,
+                              sizeof suggested, &copied) &&
+            copied == sizeof suggested && MonitorFromRect(&suggested, MONITOR_DEFAULTTONULL)) {
+            SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+        }
         LoadIcons();
         Layout();
         return 0;

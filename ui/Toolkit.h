@@ -22,6 +22,10 @@ namespace ui {
 
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr UINT kDefaultDpi = 96;
+// The DPIs a window can be given: Windows scales from 100 % to 500 %, and
+// half of 96 leaves room for whatever a driver reports below that.
+inline constexpr UINT kMinDpi = 96 / 2;
+inline constexpr UINT kMaxDpi = 96 * 5;
 
 // Twips to pixels at a DPI: 15 twips a pixel at 96 DPI, 10 at 144.
 int TwipsToPixels(int twips, UINT dpi);

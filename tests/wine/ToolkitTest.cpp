@@ -107,6 +107,47 @@ TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSize) {
     EXPECT_TRUE(form.Visible());
 }
 
+TEST_F(Lifecycle, ADpiChangeRelaysOutAndForgedOnesCannotFaultIt) {
+    auto& form = ProbeSlot();
+    form.Load();
+    const UINT start = form.Dpi();
+    const UINT other = start == 144 ? 96 : 144;
+    RECT before;
+    GetWindowRect(form.Hwnd(), &before);
+    auto clientWidth = [&] {
+        RECT r;
+        GetClientRect(form.Hwnd(), &r);
+        return r.right;
+    };
+
+    // Posted by someone else: a believable DPI with a pointer to nowhere is
+    // taken, without a move; the rest are dropped.
+    PostMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(other, other), 0x10);
+    PumpFor(50);
+    EXPECT_EQ(form.Dpi(), other);
+    // Wine keeps drawing the frame at the system DPI, a pixel or two off the
+    // frame worked out for the new one.
+    EXPECT_NEAR(clientWidth(), ui::TwipsToPixels(4500, other), 4);
+    RECT after;
+    GetWindowRect(form.Hwnd(), &after);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    for (WPARAM forged : {MAKEWPARAM(0, 0), MAKEWPARAM(96, 144), MAKEWPARAM(9600, 9600)}) {
+        PostMessageW(form.Hwnd(), WM_DPICHANGED, forged, static_cast<LPARAM>(-1));
+        PumpFor(20);
+        EXPECT_EQ(form.Dpi(), other) << std::hex << forged;
+    }
+
+    // As the system sends it: the window goes to the suggested place.
+    RECT suggested{before.left + 17, before.top + 11, before.left + 400, before.top + 300};
+    SendMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(start, start), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(form.Dpi(), start);
+    EXPECT_EQ(clientWidth(), ui::TwipsToPixels(4500, start));
+    GetWindowRect(form.Hwnd(), &after);
+    EXPECT_EQ(after.left, suggested.left);
+    EXPECT_EQ(after.top, suggested.top);
+}
+
 TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {
     ProbeSlot().Load();
     HWND first = ProbeSlot().Hwnd();
