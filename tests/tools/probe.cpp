@@ -618,10 +618,83 @@ int CmdFontLink(int argc, wchar_t** argv) {
     return 0;
 }
 
+// Posts COUNT messages of random kind with random parameters to a window,
+// leaving out the ones that legitimately close, end or disable it. Half the
+// parameters are small numbers (ids, flags, coordinates), half any 64 bits.
+// Refused posts (pointer-carrying messages, a full queue) are counted; on a
+// full queue it waits for the window to catch up and goes on.
+int CmdFuzz(int argc, wchar_t** argv) {
+    HWND h = nullptr;
+    long long count = 0, seed = 0;
+    if (argc < 5 || !ParseHwnd(argv[2], h) || !ParseNumber(argv[3], count) || !ParseNumber(argv[4], seed) ||
+        count < 0)
+        return Fail(L"usage: fuzz HWND COUNT SEED");
+    static const UINT kSpared[] = {WM_CLOSE,          WM_DESTROY,    WM_NCDESTROY,  WM_QUIT,      WM_QUERYENDSESSION,
+                                   WM_ENDSESSION,     WM_SYSCOMMAND, WM_ENABLE,     WM_SHOWWINDOW};
+    unsigned long long state = static_cast<unsigned long long>(seed) * 0x9E3779B97F4A7C15ull + 1;
+    auto next = [&state] {  // splitmix64
+        unsigned long long z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    };
+    auto param = [&] {
+        unsigned long long r = next();
+        return (r & 1) ? next() : (r >> 1) & 0xFFFF;
+    };
+    long long posted = 0, refused = 0, waits = 0;
+    std::map<UINT, long long> refusedBy;
+    for (long long i = 0; i < count; ++i) {
+        UINT msg = static_cast<UINT>(next() & 0xFFFF);
+        bool spared = false;
+        for (UINT m : kSpared) spared = spared || m == msg;
+        if (spared) {
+            --i;
+            continue;
+        }
+        WPARAM w = static_cast<WPARAM>(param());
+        LPARAM l = static_cast<LPARAM>(param());
+        for (int attempt = 0;; ++attempt) {
+            if (!IsWindow(h)) {
+                Emit(Json().Bool("ok", false).Int("posted", posted).Int("refused", refused).Str("error",
+                                                                                        L"the window went away"));
+                return 1;
+            }
+            if (PostMessageW(h, msg, w, l)) {
+                ++posted;
+                break;
+            }
+            DWORD e = GetLastError();
+            if (e == ERROR_NOT_ENOUGH_QUOTA && attempt < 200) {
+                ++waits;
+                Sleep(20);
+                continue;
+            }
+            ++refused;
+            ++refusedBy[msg];
+            break;
+        }
+        // Let the window keep up so the queue never fills for long.
+        if (i % 2000 == 1999) {
+            DWORD_PTR r = 0;
+            SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
+        }
+    }
+    DWORD_PTR r = 0;
+    LRESULT alive = SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
+    Emit(Json()
+             .Bool("ok", alive != 0)
+             .Int("posted", posted)
+             .Int("refused", refused)
+             .Int("queue_full_waits", waits)
+             .Int("kinds_refused", static_cast<long long>(refusedBy.size())));
+    return alive ? 0 : 1;
+}
+
 int Usage() {
     return Fail(
         L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
-        L"tooltips|claim|tray-rect|sysinfo|font|fontlink ...");
+        L"tooltips|claim|tray-rect|sysinfo|font|fontlink|fuzz ...");
 }
 
 }  // namespace
@@ -647,5 +720,6 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"sysinfo") return CmdSysInfo();
     if (cmd == L"font") return CmdFont(argc, argv);
     if (cmd == L"fontlink") return CmdFontLink(argc, argv);
+    if (cmd == L"fuzz") return CmdFuzz(argc, argv);
     return Usage();
 }
