@@ -691,10 +691,65 @@ int CmdFuzz(int argc, wchar_t** argv) {
     return alive ? 0 : 1;
 }
 
+// Posts the same message COUNT times, waiting for the window to catch up
+// every hundred: a way to drive a timer's ticks faster than the timer does.
+int CmdRepeat(int argc, wchar_t** argv) {
+    HWND h = nullptr;
+    long long msg = 0, w = 0, l = 0, count = 0;
+    if (argc < 7 || !ParseHwnd(argv[2], h) || !ParseNumber(argv[3], msg) || !ParseNumber(argv[4], w) ||
+        !ParseNumber(argv[5], l) || !ParseNumber(argv[6], count) || count < 0)
+        return Fail(L"usage: repeat HWND MSG WPARAM LPARAM COUNT");
+    long long posted = 0;
+    DWORD_PTR r = 0;
+    for (long long i = 0; i < count; ++i) {
+        if (PostMessageW(h, static_cast<UINT>(msg), static_cast<WPARAM>(w), static_cast<LPARAM>(l))) ++posted;
+        if (i % 100 == 99) SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
+    }
+    LRESULT alive = SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &r);
+    Emit(Json().Bool("ok", alive != 0 && posted == count).Int("posted", posted));
+    return alive ? 0 : 1;
+}
+
+// Starts EXE and measures the time until it has a visible top-level window
+// (of CLASS, if given), polling every millisecond. The program keeps running.
+int CmdStartup(int argc, wchar_t** argv) {
+    if (argc < 3) return Fail(L"usage: startup EXE [CLASS] [ARGS]");
+    std::wstring cls = argc > 3 ? argv[3] : L"";
+    std::wstring cmdLine = L"\"" + std::wstring(argv[2]) + L"\"";
+    if (argc > 4) cmdLine += L" " + std::wstring(argv[4]);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    LARGE_INTEGER freq, start, now;
+    QueryPerformanceFrequency(&freq);
+    QueryPerformanceCounter(&start);
+    if (!CreateProcessW(argv[2], cmdLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return Fail(L"CreateProcess failed: " + std::to_wstring(GetLastError()), 1);
+    CloseHandle(pi.hThread);
+    for (;;) {
+        for (HWND h : TopLevel()) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(h, &pid);
+            if (pid != pi.dwProcessId || !IsWindowVisible(h)) continue;
+            if (!cls.empty() && ClassOf(h) != cls) continue;
+            QueryPerformanceCounter(&now);
+            const double ms = static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+                              static_cast<double>(freq.QuadPart);
+            CloseHandle(pi.hProcess);
+            Emit(Json().UInt("pid", pi.dwProcessId).Handle("hwnd", h).Int("us", static_cast<long long>(ms * 1000)));
+            return 0;
+        }
+        if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) {
+            CloseHandle(pi.hProcess);
+            return Fail(L"the program ended without showing a window", 1);
+        }
+    }
+}
+
 int Usage() {
     return Fail(
         L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
-        L"tooltips|claim|tray-rect|sysinfo|font|fontlink|fuzz ...");
+        L"tooltips|claim|tray-rect|sysinfo|font|fontlink|fuzz|repeat|startup ...");
 }
 
 }  // namespace
@@ -721,5 +776,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"font") return CmdFont(argc, argv);
     if (cmd == L"fontlink") return CmdFontLink(argc, argv);
     if (cmd == L"fuzz") return CmdFuzz(argc, argv);
+    if (cmd == L"repeat") return CmdRepeat(argc, argv);
+    if (cmd == L"startup") return CmdStartup(argc, argv);
     return Usage();
 }

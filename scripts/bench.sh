@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the program, the baseline and the benchmark helpers, and prints the
+# benchmark table (Markdown) on a private Wine prefix and Xvfb.
+#   IDLE_SECONDS=60 scripts/bench.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then export LC_ALL=C.UTF-8; fi
+cmake --preset windows >/dev/null
+cmake --build --preset windows >/dev/null
+
+# A root of its own, so a benchmark never shares a desktop with a test run.
+export WINE_ENV_ROOT=$PWD/build/bench-wine
+# shellcheck source=scripts/wine-env.sh
+source scripts/wine-env.sh
+trap wine_env_stop EXIT
+trap 'exit 130' INT TERM
+wine_prefixes_ensure 96
+WINEPREFIX=$(wine_prefix_path 96)
+export WINEPREFIX
+WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
+xvfb_start
+
+out=build/windows
+export APP_EXE=$PWD/$out/岚石阁内存整理.exe PROBE_EXE=$PWD/$out/tests/probe.exe
+export BASELINE_EXE=$PWD/$out/tests/baseline.exe ARRANGE_BENCH_EXE=$PWD/$out/tests/arrange_bench.exe
+export SCREENSHOT_DIR=$PWD/build/bench-wine/logs PYTHONDONTWRITEBYTECODE=1
+mkdir -p "$SCREENSHOT_DIR"
+python3 tests/bench/bench.py

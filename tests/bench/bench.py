@@ -1,0 +1,258 @@
+"""Benchmarks of the program next to a minimal Win32 program with one window
+and a 1000 ms timer (baseline.exe), under the same Wine and Xvfb in one run.
+Prints a Markdown table of figures; it never fails on a figure.
+
+Run through scripts/bench.sh, which builds everything and prepares Wine.
+Environment: APP_EXE, PROBE_EXE, BASELINE_EXE, ARRANGE_BENCH_EXE, WINEPREFIX,
+DISPLAY (as for the e2e tests); IDLE_SECONDS (default 60).
+"""
+
+import json
+import os
+import platform
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import harness  # noqa: E402
+
+MAIN_CLASS = "Lanshige.MainWindow"
+START_CLASS = "Lanshige.StartWindow"
+CMD_HIDE, MNU_QUIT = 102, 203
+WM_TIMER = 0x0113
+REFRESH_TIMER_ID = 1
+ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll",
+                "advapi32.dll"}
+
+
+def log(*args):
+    print("bench:", *args, file=sys.stderr, flush=True)
+
+
+# --- Unix side: CPU time of a Wine process -----------------------------------------
+
+def unix_pids_of(exe_name):
+    """Unix processes of our prefix running a Windows exe of that name (Wine
+    keeps the Windows path as the process's first argument)."""
+    prefix = ("WINEPREFIX=" + harness.prefix_for(96)).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                argv = f.read().split(b"\0")
+        except OSError:
+            continue
+        try:
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                if prefix not in f.read().split(b"\0"):
+                    continue
+        except OSError:
+            continue
+        first = argv[0].decode("utf-8", "replace").replace("\\", "/")
+        if first.lower().endswith("/" + exe_name.lower()) or first.lower() == exe_name.lower():
+            found.append(int(entry))
+    return found
+
+
+def cpu_ns(unix_pid):
+    """Time on a CPU of every thread of a process, in nanoseconds."""
+    total = 0
+    for tid in os.listdir("/proc/%d/task" % unix_pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (unix_pid, tid)) as f:
+                total += int(f.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass
+    return total
+
+
+def the_unix_pid(exe_name):
+    pids = harness.wait_until(lambda: unix_pids_of(exe_name), timeout=30, what="the Unix process of " + exe_name)
+    if len(pids) != 1:
+        raise harness.HarnessError("%d Unix processes run %s" % (len(pids), exe_name))
+    return pids[0]
+
+
+# --- figures ---------------------------------------------------------------------------
+
+def size_and_imports(exe):
+    out = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True,
+                         check=True).stdout
+    dlls = sorted({line.split()[-1] for line in out.splitlines() if "DLL Name:" in line}, key=str.lower)
+    return os.path.getsize(exe), dlls
+
+
+def arrange_timing():
+    exe = harness.env_path("ARRANGE_BENCH_EXE")
+    out = subprocess.run(["wine", exe, "9"], env=harness.wine_env(96), capture_output=True, timeout=300,
+                         check=True).stdout.decode()
+    return json.loads(out.strip().splitlines()[-1])
+
+
+def start_up_times(rounds=5):
+    """Milliseconds from CreateProcess to the first visible window, measured
+    by the probe (a Windows process itself) polling every millisecond."""
+    app_exe = harness.env_path("APP_EXE")
+    baseline_exe = harness.env_path("BASELINE_EXE")
+    ours, base = [], []
+    for _ in range(rounds):
+        for exe, cls, into in ((app_exe, START_CLASS, ours), (baseline_exe, "Lanshige.Baseline", base)):
+            harness.wineserver_wait(96)
+            # Keep the desktop up so its start-up is not counted.
+            with harness.MemoryClaim(1, seconds=120):
+                r = harness.probe_one("startup", winpath(exe), cls, timeout=120)
+                into.append(r["us"] / 1000.0)
+                end_program(r["pid"], exe)
+    return statistics.median(ours), statistics.median(base)
+
+
+def winpath(path):
+    return subprocess.run(["winepath", "-w", path], env=harness.wine_env(96), capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
+def end_program(pid, exe):
+    name = os.path.basename(exe)
+    if name == os.path.basename(harness.env_path("APP_EXE")):
+        main = harness.wait_until(lambda: [w for w in harness.top_windows(pid=pid) if w["class"] == MAIN_CLASS],
+                                  timeout=30, what="the main window")[0]
+        harness.post(main["hwnd"], harness.WM_COMMAND, MNU_QUIT, 0)
+    else:
+        for w in harness.top_windows(pid=pid, visible_only=True):
+            harness.close_window(w["hwnd"])
+    harness.wait_until(lambda: not [p for p in harness.processes() if p["pid"] == pid], timeout=30,
+                       what="%s to end" % name)
+
+
+def idle_and_memory(seconds):
+    """Runs the program (main window hidden) and the baseline side by side
+    for the given time; CPU and private memory of both."""
+    app = harness.App(log_name="bench.program")
+    base = harness.App(exe=harness.env_path("BASELINE_EXE"), args=["hidden"], log_name="bench.baseline")
+    app.start()
+    try:
+        main = app.wait_window(cls=MAIN_CLASS, timeout=30)["hwnd"]
+        harness.post(main, harness.WM_COMMAND, CMD_HIDE, 0)
+        # The baseline starts into the program's session (same desktop).
+        base.proc = subprocess.Popen(["wine", base.exe, "hidden"], env=harness.wine_env(96),
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        base_pid = harness.wait_until(
+            lambda: next((p["pid"] for p in harness.processes() if p["exe"] == base.exe_name), None), timeout=30,
+            what="the baseline to start")
+        app_unix, base_unix = the_unix_pid(app.exe_name), the_unix_pid(base.exe_name)
+        time.sleep(5)  # past the start window and the first ticks
+        samples = {"app": [], "base": []}
+        t0 = time.monotonic()
+        c0 = cpu_ns(app_unix), cpu_ns(base_unix)
+        while time.monotonic() - t0 < seconds:
+            samples["app"].append(app.memory()["pagefile_usage"])
+            samples["base"].append(harness.procmem(base_pid)["pagefile_usage"])
+            time.sleep(max(0.0, 5 - (time.monotonic() - t0) % 5))
+        elapsed = time.monotonic() - t0
+        c1 = cpu_ns(app_unix), cpu_ns(base_unix)
+        samples["app"].append(app.memory()["pagefile_usage"])
+        samples["base"].append(harness.procmem(base_pid)["pagefile_usage"])
+
+        # A thousand ticks driven at once, as the timer would give them.
+        before = app.memory()["pagefile_usage"]
+        harness.probe_one("repeat", main, WM_TIMER, REFRESH_TIMER_ID, 0, 1000, timeout=300)
+        time.sleep(1)
+        growth = app.memory()["pagefile_usage"] - before
+
+        harness.post(main, harness.WM_COMMAND, MNU_QUIT, 0)
+        app.wait_exit(timeout=30)
+        for w in harness.top_windows(pid=base_pid):
+            harness.close_window(w["hwnd"])
+        base.proc.wait(timeout=30)
+    finally:
+        for a in (app, base):
+            if a.proc is not None and a.proc.poll() is None:
+                a.proc.kill()
+        harness.wineserver_wait(96)
+    ticks = elapsed  # one refresh a second
+    return {
+        "seconds": elapsed,
+        "app_cpu_ms": (c1[0] - c0[0]) / 1e6,
+        "base_cpu_ms": (c1[1] - c0[1]) / 1e6,
+        "app_us_per_tick": (c1[0] - c0[0]) / 1e3 / ticks,
+        "base_us_per_tick": (c1[1] - c0[1]) / 1e3 / ticks,
+        "app_private_steady": samples["app"][-1],
+        "app_private_peak": max(samples["app"]),
+        "base_private_steady": samples["base"][-1],
+        "base_private_peak": max(samples["base"]),
+        "growth_1000_ticks": growth,
+    }
+
+
+def machine():
+    cpu = "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    cpu = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    return "%s, %d CPUs, %s %s, %s, Xvfb" % (cpu, os.cpu_count(), platform.system(), platform.release(), wine)
+
+
+def ratio(a, b):
+    return "%.2f" % (a / b) if b else "n/a"
+
+
+def main():
+    seconds = float(os.environ.get("IDLE_SECONDS", "60"))
+    app_exe = harness.env_path("APP_EXE")
+    log("size and imports")
+    size, dlls = size_and_imports(app_exe)
+    base_size, base_dlls = size_and_imports(harness.env_path("BASELINE_EXE"))
+    log("arrange timing")
+    arrange = arrange_timing()
+    log("start-up")
+    start_ours, start_base = start_up_times()
+    log("idle cost and memory over %.0f s" % seconds)
+    idle = idle_and_memory(seconds)
+
+    kib = 1024.0
+    share = lambda cpu_ms: 100.0 * cpu_ms / (idle["seconds"] * 1000.0)  # noqa: E731
+    rows = [
+        ("Idle CPU per refresh tick (main window hidden)", "%.0f µs" % idle["app_us_per_tick"],
+         "%.0f µs" % idle["base_us_per_tick"], ratio(idle["app_us_per_tick"], idle["base_us_per_tick"]),
+         "%.3f %% of one core (target ≤ 0.05 %%)" % share(idle["app_cpu_ms"])),
+        ("Private memory, steady", "%.0f KiB" % (idle["app_private_steady"] / kib),
+         "%.0f KiB" % (idle["base_private_steady"] / kib),
+         ratio(idle["app_private_steady"], idle["base_private_steady"]), "target ≤ 1.15"),
+        ("Private memory, peak while idle", "%.0f KiB" % (idle["app_private_peak"] / kib),
+         "%.0f KiB" % (idle["base_private_peak"] / kib),
+         ratio(idle["app_private_peak"], idle["base_private_peak"]), "target ≤ 1.15"),
+        ("Growth over 1,000 refresh ticks", "%+.0f KiB" % (idle["growth_1000_ticks"] / kib), "", "",
+         "target < 64 KiB"),
+        ("Arrange tick vs memset of 140,000,000 bytes (median of 9)", "%.1f ms" % arrange["tick_ms_median"],
+         "%.1f ms" % arrange["memset_ms_median"], ratio(arrange["tick_ms_median"], arrange["memset_ms_median"]),
+         "target ≤ 1.10"),
+        ("Start-up to first visible window (median of 5)", "%.0f ms" % start_ours, "%.0f ms" % start_base,
+         ratio(start_ours, start_base), "target ≤ 1.2"),
+        ("Executable size", "%.0f KiB" % (size / kib), "%.0f KiB" % (base_size / kib), "",
+         "target < 400 KiB"),
+        ("Imports", ", ".join(dlls), ", ".join(base_dlls), "",
+         "system DLLs only" if all(d.lower() in ALLOWED_DLLS for d in dlls) else "NOT system DLLs only"),
+    ]
+    print("Machine: %s" % machine())
+    print()
+    print("| Figure | Program | Baseline | Ratio | Note |")
+    print("|---|---|---|---|---|")
+    for r in rows:
+        print("| %s |" % " | ".join(r))
+    print()
+    print("Raw: " + json.dumps({"idle": idle, "arrange": arrange, "start_up_ms": [start_ours, start_base],
+                                "size": size}))
+
+
+if __name__ == "__main__":
+    main()

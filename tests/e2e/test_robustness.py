@@ -1,0 +1,264 @@
+"""The running program under abuse: random messages from another process, many
+arrangements and shell restarts in a row, and a whole session that must leave
+the Wine prefix as it found it."""
+
+import hashlib
+import os
+import re
+import time
+import unittest
+
+import harness
+
+MAIN_TITLE = " 岚石阁内存整理 v1.0"
+MAIN_CLASS = "Lanshige.MainWindow"
+ARRANGE_CLASS = "Lanshige.ArrangeWindow"
+LBL_MAIN = 107
+ARRANGE_LABEL = 401
+CMD_ARRANGE, CMD_HIDE, CMD_ABOUT, CMD_MEM_MSG = 101, 102, 103, 104
+MNU_SHOW, MNU_ARRANGE, MNU_QUIT = 201, 202, 203
+ARRANGE_DONE = "内存整理完毕！单击窗体返回"
+WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
+VK_ESCAPE = "Escape"
+
+
+def label_text(main_hwnd, dpi=96):
+    return harness.child_by_id(main_hwnd, LBL_MAIN, dpi=dpi)["text"]
+
+
+def label_megabytes(text):
+    m = re.search(r"\(([0-9]+[.,][0-9]{2}) MB\)", text)
+    if not m:
+        raise AssertionError("lblMain reads %r" % text)
+    return float(m.group(1).replace(",", "."))
+
+
+def icons_shown():
+    """How many notification-area slots hold an icon, read from the screen: an
+    empty slot is flat taskbar colour, an icon is not."""
+    tray = harness.tray_rect()
+    shot = harness.Screenshot("tray-slots")
+    count = 0
+    for left, top, right, bottom in tray["icon_slots"]:
+        inset = 3
+        if len(shot.colours(left + inset, top + inset, right - left - 2 * inset, bottom - top - 2 * inset)) > 2:
+            count += 1
+    return count
+
+
+def menu_windows(app):
+    return [w for w in app.windows(visible_only=True) if w["class"] == "#32768"]
+
+
+def command(hwnd, ident):
+    """A menu command as the menu itself would send it (no control handle)."""
+    harness.post(hwnd, harness.WM_COMMAND, ident, 0)
+
+
+class RunningProgram(harness.AppTestCase):
+    """Starts the program and waits for its main window to show."""
+
+    def start_program(self):
+        app = self.launch()
+        main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)
+        return app, main["hwnd"]
+
+    def assert_menu_opens_from_the_icon(self, app):
+        x, y = harness.tray_icon_center()
+        harness.right_click(x, y)
+        harness.wait_until(lambda: menu_windows(app), timeout=10, what="the tray menu to open")
+        harness.key(VK_ESCAPE)
+        harness.wait_until(lambda: not menu_windows(app), timeout=10, what="the tray menu to close")
+
+    def assert_refreshing(self, app, main):
+        before = label_megabytes(label_text(main))
+        with harness.MemoryClaim(768, seconds=60):
+            harness.wait_until(lambda: label_megabytes(label_text(main)) < before - 256, timeout=10,
+                               what="lblMain to show the claimed memory")
+        harness.wait_until(lambda: label_megabytes(label_text(main)) > before - 256, timeout=10,
+                           what="lblMain to show the released memory")
+
+    def arrange_once(self, app, main):
+        command(main, MNU_ARRANGE)
+        win = app.wait_window(cls=ARRANGE_CLASS, timeout=10)
+        harness.wait_until(lambda: harness.child_by_id(win["hwnd"], ARRANGE_LABEL)["text"] == ARRANGE_DONE,
+                           timeout=15, what="the arrange window to report done")
+        # A click on the background: the label starts well below and right of (4, 4).
+        label = harness.child_by_id(win["hwnd"], ARRANGE_LABEL)
+        self.assertGreater(min(label["rect"][0], label["rect"][1]), 4)
+        lparam = (4 << 16) | 4
+        harness.post(win["hwnd"], WM_LBUTTONDOWN, 1, lparam)
+        harness.post(win["hwnd"], WM_LBUTTONUP, 0, lparam)
+        app.wait_no_window(cls=ARRANGE_CLASS, timeout=10)
+        app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=10)
+
+
+class TestHostileMessages(RunningProgram):
+
+    def test_random_posts_leave_it_running_refreshing_and_answering_the_icon(self):
+        app, main = self.start_program()
+        out = harness.probe_one("fuzz", main, 100000, 20261207, timeout=600)
+        self.assertTrue(out["ok"], out)
+        self.assertGreater(out["posted"], 99000)
+        # Whatever the random commands did (hide, arrange, a box), close it
+        # again so the checks below look at the program itself.
+        for w in app.windows(visible_only=True):
+            if w["class"] in ("#32770", "#32768"):
+                harness.close_window(w["hwnd"])
+        time.sleep(1)
+        self.assertTrue(app.running(), "the program ended under random messages")
+        self.assertIsNotNone(app.find_window(cls=MAIN_CLASS, visible_only=False))
+        self.assert_refreshing(app, main)
+        self.assertEqual(icons_shown(), 1)
+        self.assert_menu_opens_from_the_icon(app)
+        command(main, MNU_QUIT)
+        self.assertEqual(app.wait_exit(timeout=20), 0)
+
+
+class TestRepetition(RunningProgram):
+
+    def test_fifty_arrangements_and_twenty_shell_restarts(self):
+        app, main = self.start_program()
+        self.arrange_once(app, main)
+        time.sleep(1)
+        settled = app.memory()["pagefile_usage"]
+        for _ in range(49):
+            self.arrange_once(app, main)
+        time.sleep(1)
+        grown = app.memory()["pagefile_usage"] - settled
+        self.assertLess(grown, 256 * 1024, "private memory grew by %d bytes over 49 arrangements" % grown)
+
+        for _ in range(20):
+            harness.broadcast_taskbar_created()
+            time.sleep(0.2)
+        time.sleep(1)
+        self.assertEqual(icons_shown(), 1)
+        grown = app.memory()["pagefile_usage"] - settled
+        self.assertLess(grown, 256 * 1024, "private memory grew by %d bytes" % grown)
+        self.assert_menu_opens_from_the_icon(app)
+        self.assert_refreshing(app, main)
+        harness.close_window(main)
+        self.assertEqual(app.wait_exit(timeout=20), 0)
+
+
+# --- nothing written ------------------------------------------------------------
+
+REG_FILES = ("system.reg", "user.reg", "userdef.reg")
+
+
+def registry_values(path):
+    """{key: set of value lines} of a Wine registry file, without the
+    timestamps Wine stamps on every key it saves."""
+    keys, current = {}, None
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            m = re.match(r"^\[(.*)\](?: \d+)?$", line)
+            if m:
+                current = keys.setdefault(m.group(1), set())
+            elif current is not None and line and not line.startswith("#"):
+                current.add(line)
+    return keys
+
+
+def prefix_state(prefix):
+    """Files of the prefix (size and content hash; symlinks not followed) and
+    its registry values."""
+    files = {}
+    for root, dirs, names in os.walk(prefix):
+        dirs[:] = [d for d in dirs if not os.path.islink(os.path.join(root, d))]
+        for name in names:
+            path = os.path.join(root, name)
+            rel = os.path.relpath(path, prefix)
+            if os.path.islink(path) or rel in REG_FILES or rel == ".stamp":
+                continue
+            with open(path, "rb") as f:
+                files[rel] = hashlib.sha1(f.read()).hexdigest()
+    registry = {}
+    for name in REG_FILES:
+        for key, values in registry_values(os.path.join(prefix, name)).items():
+            registry["%s:%s" % (name, key)] = values
+    return files, registry
+
+
+# Device keys Wine's display driver rewrites (with the time of day) whenever a
+# process asks about monitors; the program does, the baseline does not.
+WINE_DEVICE_KEYS = (
+    r"system.reg:System\\CurrentControlSet\\Control\\Class\\",
+    r"system.reg:System\\CurrentControlSet\\Enum\\",
+    r"system.reg:System\\CurrentControlSet\\Control\\Video\\",
+    r"system.reg:Hardware\\DeviceMap\\Video",
+)
+
+
+def changes(before, after):
+    files_b, reg_b = before
+    files_a, reg_a = after
+    found = set()
+    for rel in set(files_b) | set(files_a):
+        if files_b.get(rel) != files_a.get(rel):
+            found.add("file " + rel)
+    for key in set(reg_b) | set(reg_a):
+        if key.startswith(WINE_DEVICE_KEYS):
+            continue
+        for value in reg_b.get(key, set()) ^ reg_a.get(key, set()):
+            found.add("value [%s] %s" % (key, value))
+    return found
+
+
+class TestNothingWritten(RunningProgram):
+
+    def session_changes(self, run):
+        prefix = harness.prefix_for(96)
+        harness.wineserver_wait(96, timeout=30)
+        before = prefix_state(prefix)
+        run()
+        # Wine writes the registry out when its server ends.
+        self.assertTrue(harness.wineserver_wait(96, timeout=30))
+        return changes(before, prefix_state(prefix))
+
+    def baseline_session(self):
+        baseline = harness.env_path("BASELINE_EXE")
+        app = harness.App(exe=baseline, log_name="TestNothingWritten.baseline")
+        app.start()
+        try:
+            win = app.wait_window(title="baseline", timeout=30)
+            time.sleep(5)
+            harness.close_window(win["hwnd"])
+            app.wait_exit(timeout=20)
+        finally:
+            app.stop()
+
+    def program_session(self):
+        app = harness.App(log_name="TestNothingWritten.program")
+        app.start()
+        try:
+            main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)["hwnd"]
+            self.assert_menu_opens_from_the_icon(app)
+            for ident in (CMD_MEM_MSG, CMD_ABOUT):
+                command(main, ident)
+                box = app.wait_window(cls="#32770", timeout=10)
+                harness.close_window(box["hwnd"])
+                harness.wait_until(lambda: app.find_window(cls="#32770") is None, timeout=10,
+                                   what="the message box to close")
+            self.arrange_once(app, main)
+            command(main, CMD_HIDE)
+            harness.wait_until(lambda: app.find_window(cls=MAIN_CLASS) is None, timeout=10, what="hide")
+            command(main, MNU_SHOW)
+            app.wait_window(cls=MAIN_CLASS, timeout=10)
+            command(main, MNU_QUIT)
+            self.assertEqual(app.wait_exit(timeout=20), 0)
+        finally:
+            problems = app.stop()
+        self.assertEqual(problems, [])
+
+    def test_a_whole_session_writes_no_more_than_the_baseline_program(self):
+        # Wine's own bookkeeping (its window and device keys, for one) changes
+        # with any program; what the baseline changes is that noise.
+        noise = self.session_changes(self.baseline_session) | self.session_changes(self.baseline_session)
+        ours = self.session_changes(self.program_session)
+        self.assertEqual(sorted(ours - noise), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
