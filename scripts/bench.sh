@@ -25,6 +25,7 @@ xvfb_start
 out=build/windows
 export APP_EXE=$PWD/$out/岚石阁内存整理.exe PROBE_EXE=$PWD/$out/tests/probe.exe
 export BASELINE_EXE=$PWD/$out/tests/baseline.exe ARRANGE_BENCH_EXE=$PWD/$out/tests/arrange_bench.exe
+export TICK_BENCH_EXE=$PWD/$out/tests/tick_bench.exe
 export SCREENSHOT_DIR=$PWD/build/bench-wine/logs PYTHONDONTWRITEBYTECODE=1
 mkdir -p "$SCREENSHOT_DIR"
 python3 tests/bench/bench.py
