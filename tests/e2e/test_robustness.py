@@ -10,49 +10,9 @@ import unittest
 
 import harness
 
-MAIN_TITLE = " 岚石阁内存整理 v1.0"
-MAIN_CLASS = "Lanshige.MainWindow"
-ARRANGE_CLASS = "Lanshige.ArrangeWindow"
-LBL_MAIN = 107
-ARRANGE_LABEL = 401
-CMD_ARRANGE, CMD_HIDE, CMD_ABOUT, CMD_MEM_MSG = 101, 102, 103, 104
-MNU_SHOW, MNU_ARRANGE, MNU_QUIT = 201, 202, 203
-ARRANGE_DONE = "内存整理完毕！单击窗体返回"
-WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
-VK_ESCAPE = "Escape"
-
-
-def label_text(main_hwnd, dpi=96):
-    return harness.child_by_id(main_hwnd, LBL_MAIN, dpi=dpi)["text"]
-
-
-def label_megabytes(text):
-    m = re.search(r"\(([0-9]+[.,][0-9]{2}) MB\)", text)
-    if not m:
-        raise AssertionError("lblMain reads %r" % text)
-    return float(m.group(1).replace(",", "."))
-
-
-def icons_shown():
-    """How many notification-area slots hold an icon, read from the screen: an
-    empty slot is flat taskbar colour, an icon is not."""
-    tray = harness.tray_rect()
-    shot = harness.Screenshot("tray-slots")
-    count = 0
-    for left, top, right, bottom in tray["icon_slots"]:
-        inset = 3
-        if len(shot.colours(left + inset, top + inset, right - left - 2 * inset, bottom - top - 2 * inset)) > 2:
-            count += 1
-    return count
-
-
-def menu_windows(app):
-    return [w for w in app.windows(visible_only=True) if w["class"] == "#32768"]
-
-
-def command(hwnd, ident):
-    """A menu command as the menu itself would send it (no control handle)."""
-    harness.post(hwnd, harness.WM_COMMAND, ident, 0)
+from app_support import (ARRANGE_CLASS, ARRANGE_DONE, ARRANGE_LABEL, CMD_ABOUT, CMD_HIDE, CMD_MEM_MSG, MAIN_CLASS,
+                         MAIN_TITLE, MNU_ARRANGE, MNU_QUIT, MNU_SHOW, WM_LBUTTONDOWN, WM_LBUTTONUP, close_tray_menu,
+                         command, icons_shown, label_megabytes, label_text, open_tray_menu)
 
 
 class RunningProgram(harness.AppTestCase):
@@ -64,11 +24,8 @@ class RunningProgram(harness.AppTestCase):
         return app, main["hwnd"]
 
     def assert_menu_opens_from_the_icon(self, app):
-        x, y = harness.tray_icon_center()
-        harness.right_click(x, y)
-        harness.wait_until(lambda: menu_windows(app), timeout=10, what="the tray menu to open")
-        harness.key(VK_ESCAPE)
-        harness.wait_until(lambda: not menu_windows(app), timeout=10, what="the tray menu to close")
+        open_tray_menu(app)
+        close_tray_menu(app)
 
     def assert_refreshing(self, app, main):
         before = label_megabytes(label_text(main))

@@ -1,0 +1,139 @@
+"""What the e2e tests know about the program's windows, and ways to look at
+them from outside that several test modules share."""
+
+import re
+import time
+
+import harness
+
+MAIN_TITLE = " 岚石阁内存整理 v1.0"
+MAIN_CLASS = "Lanshige.MainWindow"
+START_CLASS = "Lanshige.StartWindow"
+ARRANGE_CLASS = "Lanshige.ArrangeWindow"
+MENU_CLASS = "#32768"
+BOX_CLASS = "#32770"
+
+CMD_ARRANGE, CMD_HIDE, CMD_ABOUT, CMD_MEM_MSG = 101, 102, 103, 104
+LBL_MAIN = 107
+MNU_SHOW, MNU_ARRANGE, MNU_QUIT = 201, 202, 203
+ARRANGE_LABEL = 401
+START_LABELS = (301, 302, 303)
+# The message box's text, and its icon: 0x14 on Windows, 0x440 in Wine.
+BOX_TEXT_ID = 0xFFFF
+BOX_ICON_IDS = (0x14, 0x440)
+
+ARRANGE_WAITING = "正在整理内存，请稍等..."
+ARRANGE_DONE = "内存整理完毕！单击窗体返回"
+TIP_PATTERN = re.compile(r"^岚石阁内存整理\n内存：[0-9]+[.,][0-9]{2}% 可用$")
+
+WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
+
+
+def command(hwnd, ident):
+    """A menu command as the menu itself sends it (no control handle)."""
+    harness.post(hwnd, harness.WM_COMMAND, ident, 0)
+
+
+def label_text(main_hwnd, dpi=96):
+    return harness.child_by_id(main_hwnd, LBL_MAIN, dpi=dpi)["text"]
+
+
+def label_megabytes(text):
+    m = re.search(r"\(([0-9]+[.,][0-9]{2}) MB\)", text)
+    if not m:
+        raise AssertionError("lblMain reads %r" % text)
+    return float(m.group(1).replace(",", "."))
+
+
+def icons_shown(name="tray-slots"):
+    """How many notification-area slots hold an icon, read from the screen: an
+    empty slot is flat taskbar colour, an icon is not."""
+    tray = harness.tray_rect()
+    shot = harness.Screenshot(name)
+    count = 0
+    for left, top, right, bottom in tray["icon_slots"]:
+        inset = 3
+        if len(shot.colours(left + inset, top + inset, right - left - 2 * inset, bottom - top - 2 * inset)) > 2:
+            count += 1
+    return count
+
+
+def menu_windows(app):
+    return [w for w in app.windows(visible_only=True) if w["class"] == MENU_CLASS]
+
+
+def open_tray_menu(app):
+    """A real right-click on the icon; returns the menu window's record."""
+    x, y = harness.tray_icon_center()
+    harness.right_click(x, y)
+    return harness.wait_until(lambda: menu_windows(app), timeout=10, what="the tray menu to open")[0]
+
+
+def close_tray_menu(app):
+    harness.key("Escape")
+    harness.wait_until(lambda: not menu_windows(app), timeout=10, what="the tray menu to close")
+
+
+def shell_tip():
+    """The text of the shell's visible tooltip, if one shows."""
+    for t in harness.tooltips():
+        if t["exe"].lower() == "explorer.exe" and t["text"]:
+            return t["text"]
+    return None
+
+
+def hover_tip():
+    """Moves the mouse onto the icon and waits for the shell's tooltip."""
+    x, y = harness.tray_icon_center()
+    harness.mouse_move(x - 40, y - 40)
+    time.sleep(0.3)
+    harness.mouse_move(x, y)
+    return harness.wait_until(shell_tip, timeout=10, what="the icon's tooltip")
+
+
+def message_box(app, timeout=10):
+    """The program's message box: title, text and whether it has an icon."""
+    box = app.wait_window(cls=BOX_CLASS, timeout=timeout)
+    kids = harness.children(box["hwnd"])
+    text = next((c["text"] for c in kids if c["id"] == BOX_TEXT_ID), None)
+    return {"hwnd": box["hwnd"], "title": box["text"], "text": text,
+            "icon": any(c["id"] in BOX_ICON_IDS and c["visible"] for c in kids), "rect": box["rect"]}
+
+
+def centred(rect, area, slack=1):
+    l, t, r, b = rect
+    al, at, ar, ab = area
+    return (abs((l - al) - (ar - r)) <= slack + 1) and (abs((t - at) - (ab - b)) <= slack + 1)
+
+
+def menu_item_centres(menu, name="menu-items"):
+    """Screen centres of a popup menu's items, top to bottom, read from the
+    screen: rows with text form bands several pixels tall, separators are
+    lines one or two pixels high. Wine cannot read another process's menu."""
+    l, t, r, b = menu["rect"]
+    shot = harness.Screenshot(name)
+    background = shot.pixel(l + 3, t + 3)
+    rows = []
+    for y in range(t + 2, b - 2):
+        ink = sum(1 for x in range(l + 4, r - 4) if shot.pixel(x, y) != background)
+        rows.append(ink > 0)
+    bands, start = [], None
+    for i, has_ink in enumerate(rows + [False]):
+        if has_ink and start is None:
+            start = i
+        elif not has_ink and start is not None:
+            if i - start >= 5:
+                bands.append(((l + r) // 2, t + 2 + (start + i - 1) // 2))
+            start = None
+    return bands
+
+
+def choose_from_tray_menu(app, index):
+    """Opens the tray menu with a real right-click and clicks its index-th
+    item (separators not counted), as a person with a mouse would."""
+    menu = open_tray_menu(app)
+    time.sleep(0.3)
+    items = menu_item_centres(menu)
+    if len(items) <= index:
+        raise AssertionError("the menu shows %d items: %r" % (len(items), items))
+    harness.click(*items[index])
