@@ -96,8 +96,15 @@ def message_box(app, timeout=10):
     box = app.wait_window(cls=BOX_CLASS, timeout=timeout)
     kids = harness.children(box["hwnd"])
     text = next((c["text"] for c in kids if c["id"] == BOX_TEXT_ID), None)
-    return {"hwnd": box["hwnd"], "title": box["text"], "text": text,
-            "icon": any(c["id"] in BOX_ICON_IDS and c["visible"] for c in kids), "rect": box["rect"]}
+    return {"hwnd": box["hwnd"], "title": box["text"], "text": text, "icon": box_has_icon(kids), "rect": box["rect"]}
+
+
+def box_has_icon(kids):
+    """Whether a message box shows an icon: Wine keeps the icon's static
+    control even when there is none, so ask the control for its icon."""
+    STM_GETICON = 0x0171
+    return any(c["id"] in BOX_ICON_IDS and c["visible"] and harness.send(c["hwnd"], STM_GETICON) != 0
+               for c in kids)
 
 
 def centred(rect, area, slack=1):

@@ -5,7 +5,7 @@ import time
 import unittest
 
 import harness
-from app_support import (BOX_CLASS, BOX_ICON_IDS, MAIN_CLASS, MAIN_TITLE, MNU_QUIT, START_CLASS, START_LABELS, TIP_PATTERN,
+from app_support import (BOX_CLASS, box_has_icon, MAIN_CLASS, MAIN_TITLE, MNU_QUIT, START_CLASS, START_LABELS, TIP_PATTERN,
                          centred, command, hover_tip, icons_shown, open_tray_menu)
 
 START_CAPTIONS = {301: "欢迎使用 ----", 302: "岚石阁内存整理", 303: "正在加载程序运行所必须的文件..."}
@@ -86,7 +86,7 @@ class TestSingleInstance(harness.AppTestCase):
         kids = harness.children(box["hwnd"])
         self.assertEqual(box["text"], "非法操作")
         self.assertEqual([c["text"] for c in kids if c["id"] == 0xFFFF], ["程序已经启动！"])
-        self.assertTrue(any(c["id"] in BOX_ICON_IDS and c["visible"] for c in kids), "no stop icon")
+        self.assertTrue(box_has_icon(kids), "no stop icon")
         # Nothing else of the second copy's: no window, no icon.
         others = [w for w in harness.top_windows(pid=second_pid, visible_only=False)
                   if w["class"] not in (BOX_CLASS, "IME", "tooltips_class32")]
