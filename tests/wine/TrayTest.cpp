@@ -77,7 +77,15 @@ protected:
 TEST_F(TrayHook, ReplacesTheProcedureAndRemoveRestoresIt) {
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)), &tray::TrayWndProc);
     EXPECT_EQ(tray::PreviousWndProc(), original);
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = hwnd;
+    nid.uID = tray::kIconId;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &nid)) << "the icon is in the shell";
     tray::RemoveTrayIcon();
+    // Gone from the shell while the window still lives: the shell's own
+    // clean-up of dead windows' icons must not be what removes it.
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &nid)) << "the icon was left behind";
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)), original);
     // Straight to the window's own procedure again.
     EXPECT_EQ(SendMessageW(hwnd, WM_USER + 1, 5, WM_RBUTTONUP), 0x1234);
@@ -100,17 +108,32 @@ TEST_F(TrayHook, PassesEveryOtherMessageOnUnchanged) {
 }
 
 TEST_F(TrayHook, RightButtonReleaseOpensTheMenuAndIsNotPassedOn) {
+    // Some other window is in front, as when the user works elsewhere.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
+                                 nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
+
     // The menu runs its own loop; a timer inside that loop closes it again.
     static bool menuWasOpen;
+    static HWND foregroundDuringMenu;
     menuWasOpen = false;
+    foregroundDuringMenu = nullptr;
     SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         menuWasOpen = FindWindowW(L"#32768", nullptr) != nullptr;
+        foregroundDuringMenu = GetForegroundWindow();
         EndMenu();
     });
     EXPECT_EQ(SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP), 0);
     EXPECT_TRUE(menuWasOpen);
     EXPECT_TRUE(g_seen.empty());
+    // The menu's window was brought to the front, or a click elsewhere would
+    // not close the menu; and a message follows the menu so the next opens.
+    EXPECT_EQ(foregroundDuringMenu, hwnd);
+    MSG m;
+    EXPECT_TRUE(PeekMessageW(&m, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
+    DestroyWindow(other);
 }
 
 TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeed) {
