@@ -34,14 +34,7 @@ if ! flock -n 8; then
 fi
 
 echo "== wine prefixes and display"
-wine_prefixes_ensure 96 144
-WINEPREFIX=$(wine_prefix_path 96)
-WINEPREFIX_144=$(wine_prefix_path 144)
-export WINEPREFIX WINEPREFIX_144
-# A wineserver left over from an earlier run would bring its old desktop along.
-WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
-WINEPREFIX=$WINEPREFIX_144 wineserver -k 2>/dev/null || true
-xvfb_start
+wine_test_env_start
 
 echo "== windows tests (Wine on $DISPLAY)"
 ctest --preset windows --output-on-failure "$@"

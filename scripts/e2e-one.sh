@@ -24,13 +24,7 @@ export WINE_ENV_ROOT=$root/wine
 source scripts/wine-env.sh
 trap wine_env_stop EXIT
 trap 'exit 130' INT TERM
-wine_prefixes_ensure 96 144
-WINEPREFIX=$(wine_prefix_path 96)
-WINEPREFIX_144=$(wine_prefix_path 144)
-export WINEPREFIX WINEPREFIX_144
-WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
-WINEPREFIX=$WINEPREFIX_144 wineserver -k 2>/dev/null || true
-xvfb_start
+wine_test_env_start
 
 export APP_EXE=$build/岚石阁内存整理.exe PROBE_EXE=$build/tests/probe.exe
 export BASELINE_EXE=$build/tests/baseline.exe

@@ -5,6 +5,8 @@
 #   wine_prefixes_ensure DPI...  creates/refreshes build/wine/prefix-DPI (in parallel)
 #   wine_prefix_path DPI     prints the prefix's path
 #   xvfb_start [WxHxD]       starts Xvfb on a free display >= 90, exports DISPLAY
+#   wine_test_env_start      both prefixes (96 and 144 DPI) exported as WINEPREFIX
+#                            and WINEPREFIX_144, fresh wineservers, and an Xvfb
 #   wine_env_stop            ends what we started: wineservers of our prefixes, Xvfb
 #
 # Separate prefixes per DPI are needed: a new process reads LogPixels when it
@@ -120,6 +122,17 @@ xvfb_start() {
   wine_env_log "no free X display found"
   cat "$log" >&2
   return 1
+}
+
+wine_test_env_start() {
+  wine_prefixes_ensure 96 144
+  WINEPREFIX=$(wine_prefix_path 96)
+  WINEPREFIX_144=$(wine_prefix_path 144)
+  export WINEPREFIX WINEPREFIX_144
+  # A wineserver left over from an earlier run would bring its old desktop along.
+  WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
+  WINEPREFIX=$WINEPREFIX_144 wineserver -k 2>/dev/null || true
+  xvfb_start
 }
 
 # True when $DISPLAY names an X server that answers.

@@ -11,29 +11,19 @@
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
+#include "tests/bench/Clock.h"
 #include "arrange/Block.h"
 #include "ui/Toolkit.h"
 
 namespace {
 
-double Now() {
-    static const double perMs = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perMs;
-}
-
 double TimeTick() {
     auto& w = arrange::Form3();
     w.Load();
     w.Timer1().SetEnabled(false);  // the tick is called here, not by the timer
-    const double start = Now();
+    const double start = bench::NowMs();
     w.Timer1_Timer();
-    const double ms = Now() - start;
+    const double ms = bench::NowMs() - start;
     if (!w.Arranged()) {
         std::fprintf(stderr, "the block could not be claimed\n");
         std::exit(1);
@@ -43,7 +33,7 @@ double TimeTick() {
 }
 
 double TimeMemset() {
-    const double start = Now();
+    const double start = bench::NowMs();
     void* block = std::malloc(arrange::kBlockBytes);
     if (!block) {
         std::fprintf(stderr, "malloc failed\n");
@@ -54,7 +44,7 @@ double TimeMemset() {
     volatile unsigned char* p = static_cast<unsigned char*>(block);
     const unsigned char last = p[arrange::kBlockBytes - 1];
     std::free(block);
-    const double ms = Now() - start;
+    const double ms = bench::NowMs() - start;
     if (last != ' ') std::exit(1);
     return ms;
 }

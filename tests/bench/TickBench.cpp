@@ -6,28 +6,18 @@
 #include <string>
 
 #include "memory/ReadMemoryStatus.h"
+#include "tests/bench/Clock.h"
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
 #include "ui/Toolkit.h"
 
 namespace {
 
-double Now() {
-    static const double perUs = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1e6;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / perUs;
-}
-
 template <typename F>
 double MeanUs(int n, F&& f) {
-    const double start = Now();
+    const double start = bench::NowMs();
     for (int i = 0; i < n; ++i) f(i);
-    return (Now() - start) / n;
+    return (bench::NowMs() - start) * 1000.0 / n;
 }
 
 }  // namespace
