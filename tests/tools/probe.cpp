@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <cstdint>
@@ -408,6 +409,28 @@ int CmdTaskbarCreated() {
     return ok ? 0 : 1;
 }
 
+// Takes another program's notification icon out of the shell, as a shell that
+// restarts loses every icon. shell32 is loaded here so the probe links no more
+// than it did.
+int CmdTrayDelete(int argc, wchar_t** argv) {
+    HWND h = nullptr;
+    long long id = 0;
+    if (argc < 4 || !ParseHwnd(argv[2], h) || !ParseNumber(argv[3], id)) return Fail(L"usage: tray-delete HWND ID");
+    using NotifyIcon = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAW);
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    auto notify = shell ? reinterpret_cast<NotifyIcon>(
+                              reinterpret_cast<void*>(GetProcAddress(shell, "Shell_NotifyIconW")))
+                        : nullptr;
+    if (!notify) return Fail(L"no Shell_NotifyIconW", 1);
+    NOTIFYICONDATAW nid{};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = h;
+    nid.uID = static_cast<UINT>(id);
+    BOOL ok = notify(NIM_DELETE, &nid);
+    Emit(Json().Bool("ok", ok));
+    return ok ? 0 : 1;
+}
+
 int CmdMemStatus() {
     MEMORYSTATUSEX m{};
     m.dwLength = sizeof m;
@@ -749,7 +772,7 @@ int CmdStartup(int argc, wchar_t** argv) {
 int Usage() {
     return Fail(
         L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
-        L"tooltips|claim|tray-rect|sysinfo|font|fontlink|fuzz|repeat|startup ...");
+        L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup ...");
 }
 
 }  // namespace
@@ -766,6 +789,7 @@ int wmain(int argc, wchar_t** argv) {
     if (cmd == L"post") return CmdMessage(argc, argv, true);
     if (cmd == L"close") return CmdClose(argc, argv);
     if (cmd == L"broadcast-taskbar-created") return CmdTaskbarCreated();
+    if (cmd == L"tray-delete") return CmdTrayDelete(argc, argv);
     if (cmd == L"memstatus") return CmdMemStatus();
     if (cmd == L"procmem") return CmdProcMem(argc, argv);
     if (cmd == L"procs") return CmdProcs();
