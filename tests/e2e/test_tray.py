@@ -44,6 +44,9 @@ class TrayCase(harness.AppTestCase):
 
     def assert_ends_leaving_no_icon(self, app, end):
         # Another Wine process keeps the desktop up to look at it afterwards.
+        # Wine's shell also drops the icons of a window that is destroyed, so
+        # this shows the end as a person sees it; that the program deletes its
+        # icon itself is shown in process (TrayTest).
         with harness.MemoryClaim(1, seconds=60):
             end()
             self.assertEqual(app.wait_exit(timeout=20), 0)
