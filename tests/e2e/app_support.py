@@ -133,14 +133,3 @@ def menu_item_centres(menu, name="menu-items"):
                 bands.append(((l + r) // 2, t + 2 + (start + i - 1) // 2))
             start = None
     return bands
-
-
-def choose_from_tray_menu(app, index):
-    """Opens the tray menu with a real right-click and clicks its index-th
-    item (separators not counted), as a person with a mouse would."""
-    menu = open_tray_menu(app)
-    time.sleep(0.3)
-    items = menu_item_centres(menu)
-    if len(items) <= index:
-        raise AssertionError("the menu shows %d items: %r" % (len(items), items))
-    harness.click(*items[index])
