@@ -160,7 +160,7 @@ def idle_and_memory(seconds):
                 timeout=30, what="the baseline to start"))
         base_pid, libs_pid = base_pids
         app_unix = the_unix_pid(app.exe_name)
-        base_unix, libs_unix = the_unix_pid(base.exe_name, "hidden"), the_unix_pid(base.exe_name, "hidden-libs")
+        base_unix = the_unix_pid(base.exe_name, "hidden")
         time.sleep(5)  # past the start window and the first ticks
         samples = {"app": [], "base": [], "libs": []}
 

@@ -62,6 +62,15 @@ def menu_windows(app):
     return [w for w in app.windows(visible_only=True) if w["class"] == MENU_CLASS]
 
 
+def launch_to_main_window(case, settle=0.0):
+    """Starts the program, waits past the start window for the main window
+    and lets it settle for `settle` seconds; returns (app, main window)."""
+    app = case.launch()
+    main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)
+    time.sleep(settle)
+    return app, main
+
+
 def open_tray_menu(app):
     """A real right-click on the icon; returns the menu window's record."""
     x, y = harness.tray_icon_center()

@@ -7,8 +7,8 @@ import unittest
 
 import harness
 from app_support import (ARRANGE_CLASS, ARRANGE_DONE, ARRANGE_LABEL, ARRANGE_WAITING, CMD_ARRANGE, CMD_HIDE,
-                         MAIN_CLASS, MAIN_TITLE, TIP_PATTERN, centred, hover_tip, icons_shown, menu_item_centres,
-                         open_tray_menu)
+                         MAIN_CLASS, MAIN_TITLE, TIP_PATTERN, centred, hover_tip, icons_shown, launch_to_main_window,
+                         menu_item_centres, open_tray_menu)
 
 BLOCK_BYTES = 140_000_000
 ARRANGE_DELAY = 1.5
@@ -23,10 +23,7 @@ MENU_ARRANGE_INDEX = 1
 class TestArrange(harness.AppTestCase):
 
     def start_program(self):
-        app = self.launch()
-        main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)
-        time.sleep(1)
-        return app, main
+        return launch_to_main_window(self, settle=1)
 
     def label(self, win):
         return harness.child_by_id(win["hwnd"], ARRANGE_LABEL)

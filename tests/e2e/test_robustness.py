@@ -12,15 +12,14 @@ import harness
 
 from app_support import (ARRANGE_CLASS, ARRANGE_DONE, ARRANGE_LABEL, CMD_ABOUT, CMD_HIDE, CMD_MEM_MSG, MAIN_CLASS,
                          MAIN_TITLE, MNU_ARRANGE, MNU_QUIT, MNU_SHOW, WM_LBUTTONDOWN, WM_LBUTTONUP, close_tray_menu,
-                         command, icons_shown, label_megabytes, label_text, open_tray_menu)
+                         command, icons_shown, label_megabytes, label_text, launch_to_main_window, open_tray_menu)
 
 
 class RunningProgram(harness.AppTestCase):
     """Starts the program and waits for its main window to show."""
 
     def start_program(self):
-        app = self.launch()
-        main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)
+        app, main = launch_to_main_window(self)
         return app, main["hwnd"]
 
     def assert_menu_opens_from_the_icon(self, app):

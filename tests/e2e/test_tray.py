@@ -14,8 +14,8 @@ import unittest
 
 import harness
 from app_support import (ARRANGE_CLASS, ARRANGE_DONE, ARRANGE_LABEL, BOX_CLASS, CMD_ABOUT, CMD_HIDE, CMD_MEM_MSG,
-                         MAIN_CLASS, MAIN_TITLE, TIP_PATTERN, close_tray_menu, hover_tip, icons_shown, menu_windows,
-                         message_box, open_tray_menu)
+                         MAIN_CLASS, MAIN_TITLE, TIP_PATTERN, close_tray_menu, hover_tip, icons_shown,
+                         launch_to_main_window, menu_windows, message_box, open_tray_menu)
 from tray_support import (MenuPicture, delete_icon, dismiss_box, distance, foreground, free_percent, icon_gone,
                           message_box_buttons, percent, program_windows, source_text, wait_menu_closed)
 
@@ -27,10 +27,7 @@ DESKTOP_SPOT = (100, 100)  # bare desktop, away from every window
 class TrayCase(harness.AppTestCase):
 
     def start_program(self):
-        app = self.launch()
-        main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)
-        time.sleep(0.5)
-        return app, main
+        return launch_to_main_window(self, settle=0.5)
 
     def hide_with_the_button(self, app, main):
         harness.click_child(harness.child_by_id(main["hwnd"], CMD_HIDE))
