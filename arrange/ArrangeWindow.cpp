@@ -12,12 +12,12 @@ namespace {
 constexpr COLORREF kWhite = 0x00FFFFFF;
 constexpr COLORREF kBack = 0x00808080;
 
-constexpr ui::ControlSpec kControls[] = {
+constexpr ui::ControlDesign kControls[] = {
     {ArrangeWindow::Label1, ui::ControlKind::Label, L"", 142, 720, 3570, 285, -1, kWhite, kBack, nullptr,
      ui::kCentred},
 };
 
-constexpr ui::FormSpec kDesign{
+constexpr ui::FormDesign kDesign{
     .className = L"Lanshige.ArrangeWindow",
     .caption = L"",
     // Disabled while it waits: clicks mean nothing until the block is done.

@@ -20,15 +20,15 @@ constexpr COLORREF kDarkPanel = 0x00404040;
 constexpr COLORREF kGreyPanel = 0x00808080;
 constexpr COLORREF kFormBack = 0x00C0C0C0;
 
-constexpr FontSpec kSong105{L"SimSun", 10.5, false, GB2312_CHARSET};
-constexpr FontSpec kSong105Bold{L"SimSun", 10.5, true, GB2312_CHARSET};
-constexpr FontSpec kVerdana15Bold{L"Verdana", 15.0, true, ANSI_CHARSET};
+constexpr FontDesign kSong105{L"SimSun", 10.5, false, GB2312_CHARSET};
+constexpr FontDesign kSong105Bold{L"SimSun", 10.5, true, GB2312_CHARSET};
+constexpr FontDesign kVerdana15Bold{L"Verdana", 15.0, true, ANSI_CHARSET};
 
 using M = MainWindow;
 using K = ControlKind;
 
 // z-order, front to back; geometry in twips.
-constexpr ControlSpec kControls[] = {
+constexpr ControlDesign kControls[] = {
     {M::cmdArrange, K::Button, texts::kCmdArrange, 360, 2280, 3255, 495, 0, kNoColour, kNoColour, &kSong105, kDefaultButton},
     {M::cmdHide, K::Button, texts::kCmdHide, 3000, 3000, 855, 375, 3, kNoColour, kNoColour, nullptr, kCancelButton},
     {M::cmdAbout, K::Button, texts::kCmdAbout, 2040, 3000, 855, 375, 2, kNoColour, kNoColour, nullptr, kNoFlags},
@@ -42,7 +42,7 @@ constexpr ControlSpec kControls[] = {
     {M::lblBak2, K::Panel, nullptr, 120, 1680, 3735, 1215, 4, kNoColour, kGreyPanel, nullptr, kNoFlags},
 };
 
-constexpr FormSpec kDesign{
+constexpr FormDesign kDesign{
     .className = L"Lanshige.MainWindow",
     .caption = texts::kMainCaption,
     .style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
@@ -58,7 +58,7 @@ constexpr FormSpec kDesign{
     .createAfterLoad = false,
 };
 
-constexpr MenuItemSpec kMenu[] = {
+constexpr MenuItemDesign kMenu[] = {
     {M::mnuShow, texts::kMnuShow, false},
     {0, nullptr, false},
     {M::mnuArrange, texts::kMnuArrange, true},

@@ -13,23 +13,23 @@ constexpr COLORREF kWhite = 0x00FFFFFF;
 constexpr COLORREF kBack = 0x00404040;
 constexpr COLORREF kRule = 0x00C0C0C0;
 
-constexpr FontSpec kHei2175{L"SimHei", 21.75, false, GB2312_CHARSET};
+constexpr FontDesign kHei2175{L"SimHei", 21.75, false, GB2312_CHARSET};
 
 using S = StartWindow;
 using K = ControlKind;
 
 // z-order, front to back; geometry in twips.
-constexpr ControlSpec kControls[] = {
+constexpr ControlDesign kControls[] = {
     {S::lbl1_2, K::Label, texts::kStartLoading, 472, 1200, 2790, 180, -1, kWhite, kBack, nullptr, kAutoSize},
     {S::lbl1_1, K::Label, texts::kProductName, 345, 360, 3045, 435, -1, kWhite, kBack, &kHei2175, kAutoSize},
     {S::lbl1_0, K::Label, texts::kStartWelcome, 120, 120, 1170, 180, -1, kWhite, kBack, nullptr, kAutoSize},
 };
 
-constexpr LineSpec kLines[] = {
+constexpr LineDesign kLines[] = {
     {120, 960, 3615, 975, kRule, 2},
 };
 
-constexpr FormSpec kDesign{
+constexpr FormDesign kDesign{
     .className = L"Lanshige.StartWindow",
     .caption = texts::kStartCaption,
     .style = WS_POPUP | WS_CLIPCHILDREN,

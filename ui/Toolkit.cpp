@@ -86,8 +86,8 @@ void Timer::SetEnabled(bool enabled) {
     }
 }
 
-PopupMenu::PopupMenu(std::span<const MenuItemSpec> items) : menu_(CreatePopupMenu()) {
-    for (const MenuItemSpec& item : items) {
+PopupMenu::PopupMenu(std::span<const MenuItemDesign> items) : menu_(CreatePopupMenu()) {
+    for (const MenuItemDesign& item : items) {
         if (!item.caption) {
             AppendMenuW(menu_.get(), MF_SEPARATOR, 0, nullptr);
         } else {
@@ -108,7 +108,7 @@ bool PopupMenu::Enabled(UINT id) const {
 
 // --- Forms ----------------------------------------------------------------------
 
-Form::Form(const FormSpec& spec) : spec_(spec) {}
+Form::Form(const FormDesign& design) : design_(design) {}
 
 Timer::Timer(Form& owner, UINT_PTR id, UINT intervalMs) : owner_(owner), id_(id), interval_(intervalMs) {
     owner_.timers_.push_back(this);
@@ -123,7 +123,7 @@ Form::~Form() {
 void Form::Load() {
     if (hwnd_ || loading_) return;
     loading_ = true;
-    if (spec_.createAfterLoad) {
+    if (design_.createAfterLoad) {
         Form_Load();
         CreateWindowNow();
     } else {
@@ -137,17 +137,17 @@ void Form::CreateWindowNow() {
     if (hwnd_) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(Instance(), spec_.className, &wc)) {
+    if (!GetClassInfoExW(Instance(), design_.className, &wc)) {
         wc = {};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = &Form::StaticWndProc;
         wc.hInstance = Instance();
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = spec_.className;
+        wc.lpszClassName = design_.className;
         RegisterClassExW(&wc);
     }
     // Made hidden at the origin, then sized for the DPI of where it lands.
-    CreateWindowExW(spec_.exStyle, spec_.className, spec_.caption, spec_.style & ~WS_VISIBLE, 0, 0, 0,
+    CreateWindowExW(design_.exStyle, design_.className, design_.caption, design_.style & ~WS_VISIBLE, 0, 0, 0,
                     0, nullptr, nullptr, Instance(), this);
 }
 
@@ -186,7 +186,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         for (Timer* t : timers_) {
             if (t->Enabled()) SetTimer(hwnd_, t->Id(), t->Interval(), nullptr);
         }
-        if (spec_.centreAtLoad) {
+        if (design_.centreAtLoad) {
             CentreOnScreen();
             positioned_ = true;
         }
@@ -218,15 +218,15 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_CTLCOLORSTATIC: {
         LiveControl* c = FindByHwnd(reinterpret_cast<HWND>(lParam));
-        if (!c || c->spec->back == kNoColour) break;
+        if (!c || c->design->back == kNoColour) break;
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, c->fore);
-        SetBkColor(dc, c->spec->back);
-        return reinterpret_cast<LRESULT>(BrushFor(c->spec->back));
+        SetBkColor(dc, c->design->back);
+        return reinterpret_cast<LRESULT>(BrushFor(c->design->back));
     }
     case WM_SETCURSOR:
-        if (spec_.cursorId && LOWORD(lParam) == HTCLIENT) {
-            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(spec_.cursorId)));
+        if (design_.cursorId && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(design_.cursorId)));
             return TRUE;
         }
         break;
@@ -257,14 +257,14 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (from) {
             // Only a button's click is a command; a label's notifications are not.
             const LiveControl* c = FindByHwnd(from);
-            if (!c || c->spec->kind != ControlKind::Button || code != BN_CLICKED) return 0;
+            if (!c || c->design->kind != ControlKind::Button || code != BN_CLICKED) return 0;
         }
         if (id == IDOK || id == IDCANCEL) {
             // Enter and Esc from the dialog keys go to the default and cancel buttons.
             const unsigned want = id == IDOK ? kDefaultButton : kCancelButton;
             for (const LiveControl& c : controls_) {
-                if (c.spec->flags & want) {
-                    OnCommand(static_cast<UINT>(c.spec->id));
+                if (c.design->flags & want) {
+                    OnCommand(static_cast<UINT>(c.design->id));
                     break;
                 }
             }
@@ -300,10 +300,10 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void Form::LoadIcons() {
-    if (!spec_.iconId) return;
+    if (!design_.iconId) return;
     const auto load = [this](int metric) {
         const int size = SystemMetric(metric, dpi_);
-        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(spec_.iconId), IMAGE_ICON, size,
+        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(design_.iconId), IMAGE_ICON, size,
                                              size, LR_DEFAULTCOLOR));
     };
     bigIcon_.reset(load(SM_CXICON));
@@ -313,10 +313,10 @@ void Form::LoadIcons() {
 }
 
 void Form::CreateControls() {
-    controls_.reserve(spec_.controls.size());
+    controls_.reserve(design_.controls.size());
     // Children made first sit on top, so the table's front-to-back order is
     // the creation order.
-    for (const ControlSpec& cs : spec_.controls) {
+    for (const ControlDesign& cs : design_.controls) {
         LiveControl live{&cs, nullptr, cs.fore == kNoColour ? GetSysColor(COLOR_WINDOWTEXT) : cs.fore,
                          cs.caption ? cs.caption : L""};
         const wchar_t* cls = nullptr;
@@ -349,10 +349,11 @@ void Form::CreateControls() {
     }
     std::vector<const LiveControl*> tabbable;
     for (const LiveControl& c : controls_) {
-        if (c.hwnd && c.spec->kind == ControlKind::Button) tabbable.push_back(&c);
+        if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
     }
-    std::stable_sort(tabbable.begin(), tabbable.end(),
-                     [](const LiveControl* a, const LiveControl* b) { return a->spec->tabIndex < b->spec->tabIndex; });
+    std::stable_sort(tabbable.begin(), tabbable.end(), [](const LiveControl* a, const LiveControl* b) {
+        return a->design->tabIndex < b->design->tabIndex;
+    });
     for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
 }
 
@@ -361,7 +362,7 @@ void Form::Layout() {
     // been given its new one.
     const auto oldFonts = std::move(fonts_);
     fonts_.clear();
-    RECT frame{0, 0, TwipsToPixels(spec_.clientWidth, dpi_), TwipsToPixels(spec_.clientHeight, dpi_)};
+    RECT frame{0, 0, TwipsToPixels(design_.clientWidth, dpi_), TwipsToPixels(design_.clientHeight, dpi_)};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
     static const auto adjustForDpi = UserProc<AdjustForDpiFn>("AdjustWindowRectExForDpi");
@@ -375,7 +376,7 @@ void Form::Layout() {
 
     for (LiveControl& c : controls_) {
         if (!c.hwnd) continue;
-        const ControlSpec& cs = *c.spec;
+        const ControlDesign& cs = *c.design;
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(cs.font)), FALSE);
         SetWindowPos(c.hwnd, nullptr, TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.width, dpi_), TwipsToPixels(cs.height, dpi_),
@@ -389,7 +390,7 @@ void Form::FitToText(LiveControl& c) {
     HDC dc = GetDC(c.hwnd);
     RECT r{};
     {
-        SelectScope font(dc, FontFor(c.spec->font));
+        SelectScope font(dc, FontFor(c.design->font));
         DrawTextW(dc, c.text.c_str(), static_cast<int>(c.text.size()), &r, kMeasureFormat);
     }
     ReleaseDC(c.hwnd, dc);
@@ -416,17 +417,17 @@ void Form::CentreOnScreen() {
 void Form::Paint() {
     PaintScope paint(hwnd_);
     HDC dc = paint.dc();
-    FillRect(dc, &paint.area(), BrushFor(spec_.back));
+    FillRect(dc, &paint.area(), BrushFor(design_.back));
     // Panels back to front, so the one listed first ends up on top.
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        const ControlSpec& cs = *it->spec;
+        const ControlDesign& cs = *it->design;
         if (cs.kind != ControlKind::Panel) continue;
         const RECT r{TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.left, dpi_) + TwipsToPixels(cs.width, dpi_),
                      TwipsToPixels(cs.top, dpi_) + TwipsToPixels(cs.height, dpi_)};
         FillRect(dc, &r, BrushFor(cs.back));
     }
-    for (const LineSpec& line : spec_.lines) {
+    for (const LineDesign& line : design_.lines) {
         const int width = std::max(1, MulDiv(line.widthPixels, static_cast<int>(dpi_), kDefaultDpi));
         UniquePen pen(CreatePen(PS_SOLID, width, line.colour));
         SelectScope selected(dc, pen.get());
@@ -435,17 +436,17 @@ void Form::Paint() {
     }
 }
 
-HFONT Form::FontFor(const FontSpec* spec) {
-    if (!spec) spec = &kDefaultFont;
-    auto found = fonts_.find(spec);
+HFONT Form::FontFor(const FontDesign* design) {
+    if (!design) design = &kDefaultFont;
+    auto found = fonts_.find(design);
     if (found != fonts_.end()) return found->second.get();
     LOGFONTW lf{};
-    lf.lfHeight = FontHeight(spec->points, dpi_);
-    lf.lfWeight = spec->bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = spec->charset;
+    lf.lfHeight = FontHeight(design->points, dpi_);
+    lf.lfWeight = design->bold ? FW_BOLD : FW_NORMAL;
+    lf.lfCharSet = design->charset;
     lf.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynW(lf.lfFaceName, spec->face, LF_FACESIZE);
-    return fonts_.emplace(spec, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
+    lstrcpynW(lf.lfFaceName, design->face, LF_FACESIZE);
+    return fonts_.emplace(design, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
 }
 
 HBRUSH Form::BrushFor(COLORREF colour) {
@@ -456,7 +457,7 @@ HBRUSH Form::BrushFor(COLORREF colour) {
 
 Form::LiveControl* Form::Find(int id) {
     for (LiveControl& c : controls_) {
-        if (c.spec->id == id) return &c;
+        if (c.design->id == id) return &c;
     }
     return nullptr;
 }
@@ -524,7 +525,7 @@ void Form::SetCaption(int id, const std::wstring& text) {
     c->text = text;
     if (!c->hwnd) return;
     SetWindowTextW(c->hwnd, c->text.c_str());
-    if (c->spec->flags & kAutoSize) FitToText(*c);
+    if (c->design->flags & kAutoSize) FitToText(*c);
 }
 
 COLORREF Form::ForeColour(int id) const {

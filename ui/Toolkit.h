@@ -36,7 +36,7 @@ UINT WindowDpi(HWND hwnd);
 
 // --- Designs ------------------------------------------------------------------
 
-struct FontSpec {
+struct FontDesign {
     const wchar_t* face;
     double points;
     bool bold;
@@ -44,7 +44,7 @@ struct FontSpec {
 };
 
 // A form's default font, which every control without a font of its own uses.
-inline constexpr FontSpec kDefaultFont{L"SimSun", 9.0, false, GB2312_CHARSET};
+inline constexpr FontDesign kDefaultFont{L"SimSun", 9.0, false, GB2312_CHARSET};
 
 enum class ControlKind { Label, Panel, Button, ProgressBar };
 
@@ -61,7 +61,7 @@ inline constexpr COLORREF kNoColour = CLR_INVALID;
 // The system's arrow-with-hourglass pointer (IDC_APPSTARTING).
 inline constexpr WORD kCursorAppStarting = 32650;
 
-struct ControlSpec {
+struct ControlDesign {
     int id;
     ControlKind kind;
     const wchar_t* caption;
@@ -69,26 +69,26 @@ struct ControlSpec {
     int tabIndex;                  // -1 for none
     COLORREF fore;                 // labels: text colour
     COLORREF back;                 // labels and panels
-    const FontSpec* font;          // nullptr: the form's default font
+    const FontDesign* font;        // nullptr: the form's default font
     unsigned flags;
 };
 
 // A straight line drawn by the form itself, from (x1, y1) to (x2, y2) in twips.
-struct LineSpec {
+struct LineDesign {
     int x1, y1, x2, y2;
     COLORREF colour;
     int widthPixels;  // at 96 DPI
 };
 
-struct FormSpec {
+struct FormDesign {
     const wchar_t* className;
     const wchar_t* caption;
     DWORD style;
     DWORD exStyle;
     int clientWidth, clientHeight;  // twips
     COLORREF back;
-    std::span<const ControlSpec> controls;  // z-order, front to back
-    std::span<const LineSpec> lines;
+    std::span<const ControlDesign> controls;  // z-order, front to back
+    std::span<const LineDesign> lines;
     WORD cursorId;            // the system pointer over the whole window; 0: arrow
     int iconId;               // 0: no icon
     bool centreAtLoad;        // otherwise centred at the first show
@@ -120,7 +120,7 @@ private:
     bool enabled_ = false;
 };
 
-struct MenuItemSpec {
+struct MenuItemDesign {
     UINT id;               // 0 for a separator
     const wchar_t* caption;  // nullptr for a separator
     bool enabled;
@@ -130,7 +130,7 @@ struct MenuItemSpec {
 // WM_COMMAND.
 class PopupMenu {
 public:
-    explicit PopupMenu(std::span<const MenuItemSpec> items);
+    explicit PopupMenu(std::span<const MenuItemDesign> items);
     HMENU Handle() const { return menu_.get(); }
     void SetEnabled(UINT id, bool enabled);
     bool Enabled(UINT id) const;
@@ -145,7 +145,7 @@ class FormSlotBase;
 
 class Form {
 public:
-    explicit Form(const FormSpec& spec);
+    explicit Form(const FormDesign& design);
     virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -191,14 +191,14 @@ protected:
     virtual void OnCommand(UINT /*id*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
-    const FormSpec& Spec() const { return spec_; }
+    const FormDesign& Design() const { return design_; }
 
 private:
     friend class FormSlotBase;
     friend class Timer;
 
     struct LiveControl {
-        const ControlSpec* spec;
+        const ControlDesign* design;
         HWND hwnd;
         COLORREF fore;
         std::wstring text;
@@ -213,14 +213,14 @@ private:
     void Paint();
     void ApplyFonts();
     void LoadIcons();
-    HFONT FontFor(const FontSpec* spec);
+    HFONT FontFor(const FontDesign* design);
     HBRUSH BrushFor(COLORREF colour);
     LiveControl* Find(int id);
     const LiveControl* Find(int id) const;
     LiveControl* FindByHwnd(HWND hwnd);
     void MoveFocus(bool backwards);
 
-    const FormSpec& spec_;
+    const FormDesign& design_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = kDefaultDpi;
     bool loading_ = false;
@@ -232,7 +232,7 @@ private:
     std::vector<HWND> tabOrder_;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
-    std::map<const FontSpec*, UniqueFont> fonts_;
+    std::map<const FontDesign*, UniqueFont> fonts_;
     std::map<COLORREF, UniqueBrush> brushes_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;

@@ -27,7 +27,7 @@ TEST(Twips, FontPointsToPixelHeights) {
 }
 
 // A form kind of the tests' own, counting what its handlers see.
-constexpr ui::ControlSpec kProbeControls[] = {
+constexpr ui::ControlDesign kProbeControls[] = {
     {1, ui::ControlKind::Label, L"x", 120, 120, 150, 150, -1, 0x00FFFFFF, 0x00404040, nullptr, ui::kAutoSize},
 };
 
@@ -44,7 +44,7 @@ Counts g_counts;
 template <bool CreateAfterLoad>
 class ProbeForm : public ui::Form {
 public:
-    static constexpr ui::FormSpec kSpec{
+    static constexpr ui::FormDesign kDesign{
         .className = CreateAfterLoad ? L"Test.LateProbe" : L"Test.Probe",
         .caption = L"probe",
         .style = WS_OVERLAPPEDWINDOW,
@@ -59,7 +59,7 @@ public:
         .centreAtLoad = false,
         .createAfterLoad = CreateAfterLoad,
     };
-    ProbeForm() : Form(kSpec), timer_(*this, 7, 300) {}
+    ProbeForm() : Form(kDesign), timer_(*this, 7, 300) {}
     ui::Timer& timer() { return timer_; }
 
 protected:
@@ -229,7 +229,7 @@ TEST_F(Lifecycle, AnAutosizedLabelFitsItsTextAndAnUnchangedTextChangesNothing) {
 }
 
 TEST(PopupMenus, ItemsKeepTheirEnabledState) {
-    constexpr ui::MenuItemSpec items[] = {{10, L"A(&A)", false}, {0, nullptr, false}, {11, L"B(&B)", true}};
+    constexpr ui::MenuItemDesign items[] = {{10, L"A(&A)", false}, {0, nullptr, false}, {11, L"B(&B)", true}};
     ui::PopupMenu menu(items);
     EXPECT_EQ(GetMenuItemCount(menu.Handle()), 3);
     EXPECT_FALSE(menu.Enabled(10));

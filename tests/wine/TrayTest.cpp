@@ -24,7 +24,7 @@ std::vector<Seen> g_seen;
 // reaches it past the hook.
 class HookedForm : public ui::Form {
 public:
-    static constexpr ui::FormSpec kSpec{
+    static constexpr ui::FormDesign kDesign{
         .className = L"Test.Hooked",
         .caption = L"hooked",
         .style = WS_OVERLAPPEDWINDOW,
@@ -39,7 +39,7 @@ public:
         .centreAtLoad = false,
         .createAfterLoad = false,
     };
-    HookedForm() : Form(kSpec) {}
+    HookedForm() : Form(kDesign) {}
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
@@ -53,7 +53,7 @@ protected:
 
 ui::FormSlot<HookedForm> Hooked;
 
-constexpr ui::MenuItemSpec kItems[] = {{1, L"One(&O)", true}};
+constexpr ui::MenuItemDesign kItems[] = {{1, L"One(&O)", true}};
 
 class TrayHook : public ::testing::Test {
 protected:
