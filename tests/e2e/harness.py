@@ -236,7 +236,7 @@ def broadcast_taskbar_created(dpi=96):
     (seen after fifty 140 MB arrangements on a loaded machine); that probe
     never ran, and one more broadcast is what a restarting shell may send
     anyway, so it is tried once more. A probe that ran and failed is not."""
-    for attempt in range(2):
+    for _ in range(2):
         lines = probe("broadcast-taskbar-created", dpi=dpi, check=False)
         if lines:
             if not lines[0].get("ok"):
