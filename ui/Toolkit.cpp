@@ -44,10 +44,6 @@ int SystemMetric(int index, UINT dpi) {
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
 }
 
-// What reaches DrawText and the static control alike: line feeds break
-// lines, an ampersand is just an ampersand.
-constexpr UINT kMeasureFormat = DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS;
-
 }  // namespace
 
 // --- Geometry ---------------------------------------------------------------
@@ -386,20 +382,6 @@ void Form::Layout() {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void Form::FitToText(LiveControl& c) {
-    HDC dc = GetDC(c.hwnd);
-    RECT r{};
-    {
-        SelectScope font(dc, FontFor(c.design->font));
-        DrawTextW(dc, c.text.c_str(), static_cast<int>(c.text.size()), &r, kMeasureFormat);
-    }
-    ReleaseDC(c.hwnd, dc);
-    RECT now;
-    GetWindowRect(c.hwnd, &now);
-    if (now.right - now.left == r.right && now.bottom - now.top == r.bottom) return;
-    SetWindowPos(c.hwnd, nullptr, 0, 0, r.right, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void Form::CentreOnScreen() {
     RECT window;
     GetWindowRect(hwnd_, &window);
@@ -412,47 +394,6 @@ void Form::CentreOnScreen() {
     SetWindowPos(hwnd_, nullptr, screen.left + (screen.right - screen.left - w) / 2,
                  screen.top + (screen.bottom - screen.top - h) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Form::Paint() {
-    PaintScope paint(hwnd_);
-    HDC dc = paint.dc();
-    FillRect(dc, &paint.area(), BrushFor(design_.back));
-    // Panels back to front, so the one listed first ends up on top.
-    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        const ControlDesign& cs = *it->design;
-        if (cs.kind != ControlKind::Panel) continue;
-        const RECT r{TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
-                     TwipsToPixels(cs.left, dpi_) + TwipsToPixels(cs.width, dpi_),
-                     TwipsToPixels(cs.top, dpi_) + TwipsToPixels(cs.height, dpi_)};
-        FillRect(dc, &r, BrushFor(cs.back));
-    }
-    for (const LineDesign& line : design_.lines) {
-        const int width = std::max(1, MulDiv(line.widthPixels, static_cast<int>(dpi_), kDefaultDpi));
-        UniquePen pen(CreatePen(PS_SOLID, width, line.colour));
-        SelectScope selected(dc, pen.get());
-        MoveToEx(dc, TwipsToPixels(line.x1, dpi_), TwipsToPixels(line.y1, dpi_), nullptr);
-        LineTo(dc, TwipsToPixels(line.x2, dpi_), TwipsToPixels(line.y2, dpi_));
-    }
-}
-
-HFONT Form::FontFor(const FontDesign* design) {
-    if (!design) design = &kDefaultFont;
-    auto found = fonts_.find(design);
-    if (found != fonts_.end()) return found->second.get();
-    LOGFONTW lf{};
-    lf.lfHeight = FontHeight(design->points, dpi_);
-    lf.lfWeight = design->bold ? FW_BOLD : FW_NORMAL;
-    lf.lfCharSet = design->charset;
-    lf.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynW(lf.lfFaceName, design->face, LF_FACESIZE);
-    return fonts_.emplace(design, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
-}
-
-HBRUSH Form::BrushFor(COLORREF colour) {
-    auto found = brushes_.find(colour);
-    if (found != brushes_.end()) return found->second.get();
-    return brushes_.emplace(colour, UniqueBrush(CreateSolidBrush(colour))).first->second.get();
 }
 
 Form::LiveControl* Form::Find(int id) {
@@ -556,26 +497,6 @@ void Form::SetControlTip(int id, const wchar_t* text) {
     ti.uId = reinterpret_cast<UINT_PTR>(target);
     ti.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
-void Form::MoveFocus(bool backwards) {
-    if (tabOrder_.empty()) return;
-    auto at = std::find(tabOrder_.begin(), tabOrder_.end(), GetFocus());
-    std::size_t index = at == tabOrder_.end() ? 0 : static_cast<std::size_t>(at - tabOrder_.begin());
-    const std::size_t n = tabOrder_.size();
-    if (at != tabOrder_.end()) index = backwards ? (index + n - 1) % n : (index + 1) % n;
-    SetFocus(tabOrder_[index]);
-}
-
-bool Form::PreTranslate(MSG& msg) {
-    if (!hwnd_ || tabOrder_.empty()) return false;
-    // The dialog manager would tab in z-order; ours follows the tab indexes.
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB &&
-        !(GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000)) {
-        MoveFocus((GetKeyState(VK_SHIFT) & 0x8000) != 0);
-        return true;
-    }
-    return IsDialogMessageW(hwnd_, &msg) != FALSE;
 }
 
 // --- Slots ------------------------------------------------------------------------
