@@ -28,6 +28,19 @@ WINE_ENV_XVFB_PID=""
 
 wine_env_log() { echo "wine-env: $*" >&2; }
 
+# Which loader /usr/bin/wine starts: Debian's wrapper runs the 32-bit one
+# (which also starts 64-bit programs) once wine32:i386 is installed, and
+# wine64 alone otherwise.  A prefix made by the other loader lacks the 32-bit
+# half (or was set up for it) and fails with "could not load kernel32.dll",
+# so a change of loader makes the prefix anew rather than refreshing it.
+_wine_env_loader() {
+  local w
+  for w in /usr/lib/wine/wine /usr/lib/wine/wine64; do
+    if [ -x "$w" ]; then echo "$w"; return; fi
+  done
+  command -v wine
+}
+
 # The stamp changes whenever the settings or Wine itself change, so an
 # existing prefix gets the settings imported again instead of a rebuild.
 _wine_env_stamp() {
@@ -52,6 +65,13 @@ _wine_prefix_build() {
     flock 9
     local stamp
     stamp=$(_wine_env_stamp "$dpi")
+    local loader
+    loader=$(_wine_env_loader)
+    if [ -f "$prefix/system.reg" ] && [ "$(cat "$prefix/.loader" 2>/dev/null)" != "$loader" ]; then
+      wine_env_log "$prefix was made for another Wine loader than $loader: making it anew"
+      WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+      rm -rf "$prefix"
+    fi
     if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ] &&
        python3 "$WINE_ENV_SCRIPTS/wineprefix.py" check "$prefix" "$dpi" 2>/dev/null; then
       exit 0
@@ -75,6 +95,7 @@ _wine_prefix_build() {
       cat "$log" >&2
       exit 1
     fi
+    echo "$loader" >"$prefix/.loader"
     echo "$stamp" >"$prefix/.stamp"
     wine_env_log "prefix-$dpi ready in $((SECONDS - start)) s"
   )
