@@ -91,13 +91,27 @@ def shell_tip():
     return None
 
 
-def hover_tip():
-    """Moves the mouse onto the icon and waits for the shell's tooltip."""
+def hover_tip(timeout=30):
+    """Brings the mouse onto the icon until the shell shows the icon's
+    tooltip, and returns its text.
+
+    The shell decides on a tooltip when the pointer comes to rest over an
+    icon. An icon that has no tip yet (it is added without one, and the first
+    tick gives it one) shows nothing, and nothing follows while the pointer
+    stays: so each try leaves the icon, waits for any old tooltip to go, and
+    comes back."""
     x, y = harness.tray_icon_center()
-    harness.mouse_move(x - 40, y - 40)
-    time.sleep(0.3)
-    harness.mouse_move(x, y)
-    return harness.wait_until(shell_tip, timeout=10, what="the icon's tooltip")
+
+    def hovered():
+        harness.mouse_move(x - 40, y - 40)
+        try:
+            harness.wait_until(lambda: shell_tip() is None, timeout=5, what="the old tooltip to go")
+            harness.mouse_move(x, y)
+            return harness.wait_until(shell_tip, timeout=4, what="the icon's tooltip")
+        except harness.HarnessError:
+            return None
+
+    return harness.wait_until(hovered, timeout=timeout, interval=0, what="the icon's tooltip, hovering again")
 
 
 def message_box(app, timeout=10):

@@ -11,6 +11,7 @@ from app_support import (BOX_CLASS, BOX_ICON_IDS, BOX_TEXT_ID, MAIN_CLASS, MAIN_
 
 START_CAPTIONS = {301: "欢迎使用 ----", 302: "岚石阁内存整理", 303: "正在加载程序运行所必须的文件..."}
 WS_CAPTION, WS_THICKFRAME, WS_POPUP = 0x00C00000, 0x00040000, 0x80000000
+WM_NULL = 0x0000
 SCREEN = [0, 0, 800, 600]
 # The start window's client area at 96 DPI: 3735 x 1575 twips.
 START_SIZE = (249, 105)
@@ -73,17 +74,14 @@ class TestStartWindow(harness.AppTestCase):
             self.assertEqual(kids[ident]["text"], START_CAPTIONS[ident])
             self.assertTrue(kids[ident]["visible"])
 
-        # Then the hand-over: the main window shows and, at that moment, the
-        # start window is gone.
-        def main_shown():
-            wins = app.windows(visible_only=False)
-            main = next((w for w in wins if w["class"] == MAIN_CLASS and w["visible"]), None)
-            return (main, wins) if main else None
-
-        main, wins = harness.wait_until(main_shown, timeout=20, interval=0.05, what="the main window")
+        # Then the hand-over: the main window shows and the start window goes,
+        # both in the one tick. A message sent to the main window is answered
+        # only once that tick's handler has returned.
+        main = app.wait_window(cls=MAIN_CLASS, timeout=20)
         shown_at = time.monotonic() - app.started_at
         print("  main window seen %.2f s after launch" % shown_at)
-        self.assertEqual([w for w in wins if w["class"] == START_CLASS], [], "the start window outlived the tick")
+        harness.send(main["hwnd"], WM_NULL)
+        self.assertEqual(app.windows(visible_only=False, cls=START_CLASS), [], "the start window outlived the tick")
         # Four seconds after the start window's load, which comes after the
         # launch; our polling only adds to that.
         self.assertGreater(shown_at, SHOW_DELAY - 0.1)

@@ -10,23 +10,8 @@ import harness
 from app_support import BOX_CLASS, MAIN_CLASS, icons_shown, menu_windows, shell_tip
 
 ICON_ID = 0
-TEXTS_H = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "Texts.h")
 # The README's picture of the open menu: the desktop's bottom-right corner.
 README_CROP = (540, 400, 260, 200)
-
-
-def source_text(name):
-    """A text of resources/Texts.h as the program holds it: the wide literals
-    of `inline constexpr wchar_t name[] = L"..." L"...";` joined, escapes
-    read."""
-    with open(TEXTS_H, encoding="utf-8") as f:
-        source = f.read()
-    m = re.search(r"\b%s\[\]\s*=\s*((?:\s*L\"(?:[^\"\\]|\\.)*\")+)\s*;" % re.escape(name), source)
-    if not m:
-        raise AssertionError("%s is not in %s" % (name, TEXTS_H))
-    pieces = re.findall(r"L\"((?:[^\"\\]|\\.)*)\"", m.group(1))
-    escapes = {"n": "\n", "t": "\t", "\\": "\\", "\"": "\"", "'": "'"}
-    return "".join(re.sub(r"\\(.)", lambda e: escapes[e.group(1)], p) for p in pieces)
 
 
 def percent(tip):

@@ -228,6 +228,17 @@ Json Describe(HWND h) {
     return j;
 }
 
+// A window that is destroyed while it is being read (its program was busy
+// destroying it when we asked for its text) still yields a record, with the
+// class read before and "hidden, disabled" after: it is not reported, since
+// at the end of the read it no longer exists.
+bool EmitIfStillThere(HWND h) {
+    Json j = Describe(h);
+    if (!IsWindow(h)) return false;
+    Emit(j);
+    return true;
+}
+
 std::vector<HWND> TopLevel() {
     std::vector<HWND> all;
     EnumWindows([](HWND h, LPARAM l) -> BOOL {
@@ -306,7 +317,7 @@ int CmdList(int argc, wchar_t** argv) {
     bool all = true;
     if (!ParseFilter(argc, argv, 2, f, unused, all)) return Fail(L"usage: list [--pid P] [--class C] [--exe E]");
     for (HWND h : TopLevel())
-        if (f.Matches(h)) Emit(Describe(h));
+        if (f.Matches(h)) EmitIfStillThere(h);
     return 0;
 }
 
@@ -321,8 +332,7 @@ int CmdFind(int argc, wchar_t** argv) {
     for (;;) {
         bool found = false;
         for (HWND h : TopLevel()) {
-            if (!f.Matches(h)) continue;
-            Emit(Describe(h));
+            if (!f.Matches(h) || !EmitIfStillThere(h)) continue;
             found = true;
             if (!all) break;
         }

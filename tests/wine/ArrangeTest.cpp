@@ -5,7 +5,6 @@
 #include <psapi.h>
 
 #include "arrange/ArrangeWindow.h"
-#include "resources/Texts.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
 
@@ -80,7 +79,7 @@ TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndHidesTheMainOne) {
     EXPECT_TRUE(w.Visible());
     EXPECT_FALSE(w.Enabled());
     EXPECT_FALSE(ui::Form2().Visible());
-    EXPECT_EQ(TextOf(Label()), texts::kArrangeWaiting);
+    EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
     EXPECT_TRUE(w.Timer1().Enabled());
     EXPECT_EQ(w.Timer1().Interval(), 1500u);
     RECT client;
@@ -111,8 +110,8 @@ TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenBeforeTheDoneCaption) {
     EXPECT_EQ(watcher.requested, 140'000'000u);
     EXPECT_EQ(watcher.frees, 1) << "released before the handler returns";
     EXPECT_TRUE(watcher.allSpaces);
-    EXPECT_EQ(watcher.captionWhileHeld, texts::kArrangeDone) << "release is the last step";
-    EXPECT_EQ(TextOf(Label()), texts::kArrangeDone);
+    EXPECT_EQ(watcher.captionWhileHeld, L"内存整理完毕！单击窗体返回") << "release is the last step";
+    EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回");
     EXPECT_TRUE(Form3().Enabled());
     EXPECT_TRUE(Form3().Arranged());
 }
@@ -154,7 +153,7 @@ TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {
     FailingAllocator failing;
     Form3().SetAllocator(failing);
     Form3().Timer1_Timer();
-    EXPECT_EQ(TextOf(Label()), texts::kArrangeFailed);
+    EXPECT_EQ(TextOf(Label()), L"可用内存不足，整理未完成！单击窗体返回");
     EXPECT_TRUE(Form3().Enabled());
     EXPECT_FALSE(Form3().Arranged());
     EXPECT_EQ(failing.frees, 0);
@@ -184,7 +183,7 @@ TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
     ui::Form2().Show();
     arrange::cmdArrange_Click();
     EXPECT_EQ(&Form3(), first);
-    EXPECT_EQ(TextOf(Label()), texts::kArrangeDone) << "the load did not run again";
+    EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回") << "the load did not run again";
     EXPECT_FALSE(Form3().Timer1().Enabled());
     EXPECT_FALSE(ui::Form2().Visible());
 }
