@@ -6,7 +6,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
-  fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3 zip unzip
+  fonts-wine fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3 zip unzip
 )
 LOCALES=(en_US.UTF-8 de_DE.UTF-8 zh_CN.UTF-8)
 

@@ -17,6 +17,8 @@
 WINE_ENV_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WINE_ENV_REPO=$(cd "$WINE_ENV_SCRIPTS/.." && pwd)
 : "${WINE_ENV_ROOT:=$WINE_ENV_REPO/build/wine}"
+# Wine's own fonts (Debian's fonts-wine).
+: "${WINE_ENV_FONTS:=/usr/share/wine/fonts}"
 
 export WINEDEBUG=-all
 # No prompts to download Mono or Gecko while the prefix is made.
@@ -73,6 +75,7 @@ _wine_prefix_build() {
       rm -rf "$prefix"
     fi
     if [ -f "$prefix/.stamp" ] && [ "$(cat "$prefix/.stamp")" = "$stamp" ] &&
+       [ -f "$prefix/drive_c/windows/Fonts/marlett.ttf" ] &&
        python3 "$WINE_ENV_SCRIPTS/wineprefix.py" check "$prefix" "$dpi" 2>/dev/null; then
       exit 0
     fi
@@ -86,6 +89,13 @@ _wine_prefix_build() {
     else
       wine_env_log "refreshing settings of $prefix"
     fi
+    # Wine draws the caption buttons (close, minimise), menu check marks and
+    # scroll arrows as glyphs of its own Marlett font. Debian's Wine 8 never
+    # looks in its font folder (fonts-wine's /usr/share/wine/fonts: no Wine
+    # process opens a path there), only in the prefix's Fonts folder and
+    # fontconfig's, so without a copy the glyphs come from a fallback face
+    # and the close button reads "r".
+    cp -f "$WINE_ENV_FONTS/marlett.ttf" "$prefix/drive_c/windows/Fonts/" || exit 1
     python3 "$WINE_ENV_SCRIPTS/wineprefix.py" reg "$dpi" "$WINE_ENV_ROOT/prefix-$dpi.reg"
     wine regedit /S "$(winepath -w "$WINE_ENV_ROOT/prefix-$dpi.reg" 2>/dev/null)" >>"$log" 2>&1 ||
       { cat "$log" >&2; exit 1; }

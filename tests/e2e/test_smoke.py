@@ -37,6 +37,9 @@ class TestDesktop(unittest.TestCase):
         # Standard controls fall back to the CJK font through FontLink.
         f = harness.probe_one("font", "MS Shell Dlg", "开始整理")
         self.assertEqual(f["missing_glyphs"], 0)
+        # The title bar's close, minimise and maximise glyphs are Marlett's.
+        for dpi in (96, 144):
+            self.assertEqual(harness.probe_one("font", "Marlett", "r", dpi=dpi)["face"], "Marlett")
 
     def test_lang_sets_the_user_locale_and_keeps_the_font_links(self):
         for lang, locale, decimal in (("de_DE.UTF-8", "de-DE", ","), ("zh_CN.UTF-8", "zh-CN", "."),
