@@ -7,14 +7,16 @@
 #                                                    display (scripts/e2e-one.sh)
 #   scripts/repeat.sh N all                          ./test.sh N times
 #
-# Each round's output goes to /tmp/repeat-$USER/round-K.log; the summary at the
-# end lists every test that did not pass every round.
+# Each round's output goes to /tmp/repeat-NAME/round-K.log (NAME: "all", or the
+# first module's name, so that runs of different modules can go side by side);
+# the summary at the end lists every test that did not pass every round.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:?usage: repeat.sh N all|MODULE...}
 shift
 [ $# -gt 0 ] || { echo "usage: repeat.sh N all|MODULE..." >&2; exit 2; }
-logs=/tmp/repeat-${USER:-$(id -un)}
+name=${1%%.*}
+logs=/tmp/repeat-$name
 rm -rf "$logs"
 mkdir -p "$logs"
 
@@ -24,7 +26,7 @@ for k in $(seq "$rounds"); do
   if [ "$1" = all ]; then
     rc=0; ./test.sh >"$logs/round-$k.log" 2>&1 || rc=$?
   else
-    rc=0; scripts/e2e-one.sh repeat "$@" >"$logs/round-$k.log" 2>&1 || rc=$?
+    rc=0; scripts/e2e-one.sh "repeat-$name" "$@" >"$logs/round-$k.log" 2>&1 || rc=$?
   fi
   [ "$rc" -eq 0 ] || failed_rounds=$((failed_rounds + 1))
   echo "repeat: round $k of $rounds exit $rc in $((SECONDS - start)) s"
