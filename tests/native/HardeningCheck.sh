@@ -7,23 +7,39 @@
 set -euo pipefail
 exe=${1:?usage: HardeningCheck.sh EXE [MAIN_OBJECT]}
 obj=${2:-$(dirname "$exe")/CMakeFiles/memory_arrange.dir/main.cpp.obj}
-objdump=x86_64-w64-mingw32-objdump
-nm=x86_64-w64-mingw32-nm
-libdir=/usr/x86_64-w64-mingw32/lib
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 ok() { echo "ok:   $*"; }
+
+# The same checks for the x86-64 and the 32-bit x86 build, each read with its
+# own binutils (the import libraries differ: x86 names carry _ and @N).
+format=$(x86_64-w64-mingw32-objdump -f "$exe" | awk '/file format/ { print $NF }')
+case "$format" in
+  pei-x86-64) triplet=x86_64-w64-mingw32 flags="0x0020:HIGH_ENTROPY_VA 0x0040:DYNAMIC_BASE 0x0100:NX_COMPAT" ;;
+  # High-entropy ASLR is a 64-bit feature; a 32-bit program instead asks for
+  # the 4 GB address space it gets on 64-bit Windows.
+  pei-i386) triplet=i686-w64-mingw32 flags="0x0040:DYNAMIC_BASE 0x0100:NX_COMPAT" ;;
+  *) echo "FAIL: $exe is $format, not a pei-x86-64 or pei-i386 image"; exit 1 ;;
+esac
+objdump=$triplet-objdump
+nm=$triplet-nm
+libdir=/usr/$triplet/lib
+echo "info: $format"
 
 headers=$($objdump -p "$exe")
 
 # --- address-space layout randomisation and no-execute data ----------------
 chars=$(awk '$1 == "DllCharacteristics" { print $2 }' <<<"$headers")
 [ -n "$chars" ] || { echo "FAIL: no DllCharacteristics in $exe"; exit 1; }
-for flag in 0x0020:HIGH_ENTROPY_VA 0x0040:DYNAMIC_BASE 0x0100:NX_COMPAT; do
+for flag in $flags; do
   bit=${flag%%:*} name=${flag#*:}
   if (( 0x$chars & bit )); then ok "$name set (DllCharacteristics 0x$chars)"
   else fail "$name not set (DllCharacteristics 0x$chars)"; fi
 done
+if [ "$format" = pei-i386 ]; then
+  if grep -qx $'\tlarge address aware' <<<"$headers"; then ok "large address aware"
+  else fail "not large address aware: the 32-bit program gets 2 GB instead of 4 GB"; fi
+fi
 # ASLR needs the relocations to stay in the file.
 if grep -q "IMAGE_FILE_RELOCS_STRIPPED" <<<"$headers"; then
   fail "relocations stripped: the image cannot be moved"
@@ -52,12 +68,27 @@ imports=$(awk '
 
 # An ANSI function imported where a wide one exists turns Chinese text into
 # question marks on any system whose code page is not 936.
+# On x86, GCC's start-up code (crtbegin.o, run before wWinMain) looks for
+# libgcc_s_dw2-1.dll by its ASCII name to register unwind tables, with
+# GetModuleHandleA and, only when that DLL is already loaded, LoadLibraryA.
+# It passes no user text, so those it references are let through.
+startup_ansi=""
+if [ "$format" = pei-i386 ]; then
+  startup_ansi=$($nm "$($triplet-g++ -print-file-name=crtbegin.o)" |
+    awk '$1 == "U" { sub(/^__imp__/, "", $2); sub(/@[0-9]+$/, "", $2); print $2 }' | grep 'A$' || true)
+fi
 declare -A wide_names
 while read -r dll fn; do
   case "$fn" in *A) ;; *) continue ;; esac
+  if grep -qx "$fn" <<<"$startup_ansi"; then
+    ok "$dll!$fn comes from GCC's start-up code (crtbegin.o), with no user text"
+    continue
+  fi
   lib="$libdir/lib${dll%.dll}.a"
   if [ -z "${wide_names[$dll]+x}" ]; then
-    wide_names[$dll]=$($nm "$lib" 2>/dev/null | awk '$2 == "T" || $2 == "I" { sub(/^__imp_/, "", $3); print $3 }' | sort -u)
+    wide_names[$dll]=$($nm "$lib" 2>/dev/null |
+      awk '$2 == "T" || $2 == "I" { sub(/^__imp_/, "", $3); if (x86) { sub(/^_/, "", $3); sub(/@[0-9]+$/, "", $3) }; print $3 }' \
+          x86=$([ "$format" = pei-i386 ] && echo 1 || echo 0) | sort -u)
   fi
   if grep -qx "${fn%A}W" <<<"${wide_names[$dll]}"; then
     fail "$dll!$fn imported although ${fn%A}W exists"
@@ -76,11 +107,11 @@ if [ -f "$obj" ]; then
   # The first call wWinMain makes, with its relocation: it must be the search
   # path restriction, made before the toolkit loads anything.
   first=$($objdump -dr --no-show-raw-insn "$obj" |
-    awk '/<wWinMain>:/ { on = 1; next }
+    awk '/<_?wWinMain(@[0-9]+)?>:/ { on = 1; next }
          on && /^$/ { exit }
          on && /call/ { want = 1; next }
-         on && want && /IMAGE_REL_AMD64|R_X86_64/ { print $NF; exit }')
-  if [[ "$first" == *__imp_SetDefaultDllDirectories* ]]; then
+         on && want && /IMAGE_REL_AMD64|R_X86_64|IMAGE_REL_I386|dir32|DISP32/ { print $NF; exit }')
+  if [[ "$first" == __imp_SetDefaultDllDirectories || "$first" == __imp__SetDefaultDllDirectories@* ]]; then
     ok "wWinMain calls SetDefaultDllDirectories first"
   else
     fail "wWinMain's first call is ${first:-unknown}, not SetDefaultDllDirectories"

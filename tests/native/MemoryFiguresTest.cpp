@@ -101,6 +101,16 @@ TEST(LargeMachines, CountsAboveTwoAndFourGiBStayRight) {
     EXPECT_EQ(FreePercentText(huge, kPoint), L"50.00%");
 }
 
+TEST(LargeMachines, ScalingIsExactInOneHundredTwentyEightBits) {
+    // Products beyond 64 bits (expected values from Python's big integers);
+    // the 32-bit build has no __int128 to lean on.
+    EXPECT_EQ(RoundedHundredths(~0ull, ~0ull, 100), 10000u);
+    EXPECT_EQ(RoundedHundredths(12'345'678'901'234'567'890ull, 18'446'744'073'709'551'557ull, 100),
+              6693u);
+    EXPECT_EQ(RoundedHundredths(~0ull, 1ull << 20), 1'759'218'604'441'600u);
+    EXPECT_EQ(RoundedHundredths(~0ull, (1ull << 50) + 1, 0xFFFFFFFFu), 7'036'874'416'127'994u);
+}
+
 TEST(Megabytes, RoundToHundredths) {
     EXPECT_EQ(MegabyteText(1'572'864, kPoint), L"1.50");
     EXPECT_EQ(MegabyteText(0, kPoint), L"0.00");

@@ -8,8 +8,14 @@
 set -euo pipefail
 exe=${1:?usage: ResourcesCheck.sh EXE SOURCE_DIR}
 src=${2:?usage: ResourcesCheck.sh EXE SOURCE_DIR}
-windres=x86_64-w64-mingw32-windres
-objdump=x86_64-w64-mingw32-objdump
+# Each build is read with its own binutils: x86-64 or 32-bit x86.
+format=$(x86_64-w64-mingw32-objdump -f "$exe" 2>/dev/null | awk '/file format/ { print $NF }')
+case "$format" in
+  pei-i386) triplet=i686-w64-mingw32 ;;
+  *) triplet=x86_64-w64-mingw32 ;;
+esac
+windres=$triplet-windres
+objdump=$triplet-objdump
 max_bytes=$((400 * 1024))
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -251,7 +257,8 @@ PY
 # --- headers and imports ------------------------------------------------------
 headers=$($objdump -p "$exe")
 if grep -q "file format pei-x86-64" <<<"$headers"; then ok "x86-64 Windows executable"
-else fail "not a pei-x86-64 image"; fi
+elif grep -q "file format pei-i386" <<<"$headers"; then ok "x86 (32-bit) Windows executable"
+else fail "neither a pei-x86-64 nor a pei-i386 image"; fi
 subsystem=$(awk '$1 == "Subsystem" { print $2 }' <<<"$headers")
 if [ "$subsystem" = "00000002" ]; then ok "Windows GUI subsystem (no console window)"
 else fail "subsystem ${subsystem:-unknown}, want 00000002 (Windows GUI)"; fi

@@ -239,12 +239,16 @@ bool EmitIfStillThere(HWND h) {
     return true;
 }
 
+// A named CALLBACK, not a lambda: on 32-bit x86 an enumeration callback is
+// __stdcall, which a lambda does not convert to.
+BOOL CALLBACK CollectWindow(HWND h, LPARAM l) {
+    reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevel() {
     std::vector<HWND> all;
-    EnumWindows([](HWND h, LPARAM l) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&all));
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
@@ -347,10 +351,7 @@ int CmdChildren(int argc, wchar_t** argv) {
     if (argc < 3 || !ParseHwnd(argv[2], top)) return Fail(L"usage: children HWND");
     if (!IsWindow(top)) return Fail(L"not a window", 1);
     std::vector<HWND> kids;
-    EnumChildWindows(top, [](HWND h, LPARAM l) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&kids));
+    EnumChildWindows(top, CollectWindow, reinterpret_cast<LPARAM>(&kids));
     for (HWND h : kids) {
         HWND parent = GetParent(h);
         RECT r{};

@@ -107,6 +107,17 @@ TEST_F(TrayHook, PassesEveryOtherMessageOnUnchanged) {
     EXPECT_EQ(g_seen[5].lParam, WM_RBUTTONDOWN);
 }
 
+// Run by a timer inside the popup menu's own loop. A named CALLBACK, not a
+// lambda: on 32-bit x86 a TIMERPROC is __stdcall.
+bool menuWasOpen;
+HWND foregroundDuringMenu;
+void CALLBACK LookAtTheMenuAndCloseIt(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    menuWasOpen = FindWindowW(L"#32768", nullptr) != nullptr;
+    foregroundDuringMenu = GetForegroundWindow();
+    EndMenu();
+}
+
 TEST_F(TrayHook, RightButtonReleaseOpensTheMenuAndIsNotPassedOn) {
     // Some other window is in front, as when the user works elsewhere.
     HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
@@ -115,16 +126,9 @@ TEST_F(TrayHook, RightButtonReleaseOpensTheMenuAndIsNotPassedOn) {
     ASSERT_EQ(GetForegroundWindow(), other);
 
     // The menu runs its own loop; a timer inside that loop closes it again.
-    static bool menuWasOpen;
-    static HWND foregroundDuringMenu;
     menuWasOpen = false;
     foregroundDuringMenu = nullptr;
-    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
-        KillTimer(nullptr, id);
-        menuWasOpen = FindWindowW(L"#32768", nullptr) != nullptr;
-        foregroundDuringMenu = GetForegroundWindow();
-        EndMenu();
-    });
+    SetTimer(nullptr, 0, 300, LookAtTheMenuAndCloseIt);
     EXPECT_EQ(SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP), 0);
     EXPECT_TRUE(menuWasOpen);
     EXPECT_TRUE(g_seen.empty());
