@@ -45,11 +45,12 @@ def label_megabytes(text):
     return float(m.group(1).replace(",", "."))
 
 
-def icons_shown(name="tray-slots"):
-    """How many notification-area slots hold an icon, read from the screen: an
-    empty slot is flat taskbar colour, an icon is not."""
+def icons_shown(name="tray-slots", shot=None):
+    """How many notification-area slots hold an icon, read from the screen (a
+    new screenshot, or shot): an empty slot is flat taskbar colour, an icon
+    is not."""
     tray = harness.tray_rect()
-    shot = harness.Screenshot(name)
+    shot = shot or harness.Screenshot(name)
     count = 0
     for left, top, right, bottom in tray["icon_slots"]:
         inset = 3
@@ -78,9 +79,13 @@ def open_tray_menu(app):
     return harness.wait_until(lambda: menu_windows(app), timeout=10, what="the tray menu to open")[0]
 
 
+def wait_menu_closed(app, timeout=10, what="the tray menu to close"):
+    harness.wait_until(lambda: not menu_windows(app), timeout=timeout, what=what)
+
+
 def close_tray_menu(app):
     harness.key("Escape")
-    harness.wait_until(lambda: not menu_windows(app), timeout=10, what="the tray menu to close")
+    wait_menu_closed(app)
 
 
 def shell_tip():
@@ -100,18 +105,23 @@ def hover_tip(timeout=30):
     tick gives it one) shows nothing, and nothing follows while the pointer
     stays: so each try leaves the icon, waits for any old tooltip to go, and
     comes back."""
-    x, y = harness.tray_icon_center()
-
     def hovered():
-        harness.mouse_move(x - 40, y - 40)
         try:
-            harness.wait_until(lambda: shell_tip() is None, timeout=5, what="the old tooltip to go")
-            harness.mouse_move(x, y)
-            return harness.wait_until(shell_tip, timeout=4, what="the icon's tooltip")
+            hover_icon()
+            return harness.wait_until(shell_tip, timeout=2, what="the icon's tooltip")
         except harness.HarnessError:
             return None
 
     return harness.wait_until(hovered, timeout=timeout, interval=0, what="the icon's tooltip, hovering again")
+
+
+def hover_icon():
+    """Moves the mouse off the icon, waits for its tooltip to go, and brings
+    the mouse back to rest on the icon."""
+    x, y = harness.tray_icon_center()
+    harness.mouse_move(x - 40, y - 40)
+    harness.wait_until(lambda: shell_tip() is None, timeout=5, what="the old tooltip to go")
+    harness.mouse_move(x, y)
 
 
 def message_box(app, timeout=10):

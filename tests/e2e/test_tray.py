@@ -15,9 +15,9 @@ import unittest
 import harness
 from app_support import (ARRANGE_CLASS, ARRANGE_DONE, ARRANGE_LABEL, BOX_CLASS, CMD_ABOUT, CMD_HIDE, CMD_MEM_MSG,
                          MAIN_CLASS, MAIN_TITLE, TIP_PATTERN, close_tray_menu, hover_tip, icons_shown,
-                         launch_to_main_window, menu_windows, message_box, open_tray_menu)
+                         launch_to_main_window, menu_windows, message_box, open_tray_menu, wait_menu_closed)
 from tray_support import (MenuPicture, delete_icon, dismiss_box, distance, foreground, free_percent, icon_gone,
-                          message_box_buttons, percent, program_windows, wait_menu_closed)
+                          message_box_buttons, percent, program_windows)
 
 PRODUCT = "岚石阁内存整理"
 SHOW, ARRANGE, QUIT = 0, 1, 2  # the menu's rows of text, separators not counted

@@ -7,7 +7,7 @@ import subprocess
 import time
 
 import harness
-from app_support import BOX_CLASS, MAIN_CLASS, icons_shown, menu_windows, shell_tip
+from app_support import BOX_CLASS, MAIN_CLASS, hover_icon, icons_shown, menu_windows, shell_tip
 
 ICON_ID = 0
 # The README's picture of the open menu: the desktop's bottom-right corner.
@@ -53,16 +53,9 @@ def delete_icon(hwnd):
 def icon_gone():
     """No icon in the notification area and no tip over its place: with the
     program ended, another Wine process must keep the desktop up meanwhile."""
-    x, y = harness.tray_icon_center()
-    harness.mouse_move(x - 40, y - 40)
-    time.sleep(0.3)
-    harness.mouse_move(x, y)
-    time.sleep(1.5)
+    hover_icon()
+    time.sleep(1.5)  # the time a tooltip would take to come up
     return icons_shown("no-icon") == 0 and shell_tip() is None
-
-
-def wait_menu_closed(app, timeout=10, what="the tray menu to close"):
-    harness.wait_until(lambda: not menu_windows(app), timeout=timeout, what=what)
 
 
 class MenuPicture:
