@@ -85,7 +85,12 @@ def wait_menu_closed(app, timeout=10, what="the tray menu to close"):
 
 def close_tray_menu(app):
     harness.key("Escape")
-    wait_menu_closed(app)
+    try:
+        wait_menu_closed(app)
+    except harness.HarnessError as e:
+        harness.Screenshot("menu-stuck")
+        raise harness.HarnessError("%s; the program's windows then: %r" % (
+            e, [(w["class"], w["text"], w["visible"], w["foreground"]) for w in app.windows(visible_only=False)]))
 
 
 def shell_tip():
