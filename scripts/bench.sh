@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the program, the baseline and the benchmark helpers, and prints the
 # benchmark table (Markdown) on a private Wine prefix and Xvfb.
-#   IDLE_SECONDS=60 scripts/bench.sh
+#   IDLE_SECONDS=60 FLOOR_ROUNDS=3 FLOOR_SECONDS=20 scripts/bench.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +9,8 @@ scripts/deps.sh
 if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then export LC_ALL=C.UTF-8; fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows >/dev/null
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 --target memory_arrange floor >/dev/null
 
 # A root of its own, so a benchmark never shares a desktop with a test run.
 export WINE_ENV_ROOT=$PWD/build/bench-wine
@@ -26,6 +28,9 @@ out=build/windows
 export APP_EXE=$PWD/$out/岚石阁内存整理.exe PROBE_EXE=$PWD/$out/tests/probe.exe
 export BASELINE_EXE=$PWD/$out/tests/baseline.exe ARRANGE_BENCH_EXE=$PWD/$out/tests/arrange_bench.exe
 export TICK_BENCH_EXE=$PWD/$out/tests/tick_bench.exe
+# Both builds against floor.exe, each with the x64 probe.
+export FLOOR_EXE=$PWD/$out/tests/floor.exe
+export APP_EXE_X86=$PWD/build/windows-x86/岚石阁内存整理.exe FLOOR_EXE_X86=$PWD/build/windows-x86/tests/floor.exe
 export SCREENSHOT_DIR=$PWD/build/bench-wine/logs PYTHONDONTWRITEBYTECODE=1
 mkdir -p "$SCREENSHOT_DIR"
 python3 tests/bench/bench.py

@@ -212,6 +212,89 @@ def idle_and_memory(seconds):
     }
 
 
+# --- against the floor: floor.exe does only the platform work the design demands ---------
+
+FLOOR_CLASS = "Lanshige.Floor"
+
+
+def start_process(exe, *args):
+    """Starts a Windows program into the running session; its Wine pid."""
+    known = {p["pid"] for p in harness.processes()}
+    proc = subprocess.Popen(["wine", exe] + list(args), env=harness.wine_env(96), stdin=subprocess.DEVNULL,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    name = os.path.basename(exe)
+    pid = harness.wait_until(lambda: next((p["pid"] for p in harness.processes()
+                                           if p["exe"] == name and p["pid"] not in known), None),
+                             timeout=30, what=name + " to start")
+    return proc, pid
+
+
+def idle_next_to_floor(app_exe, floor_exe, seconds):
+    """One run of the program (main window hidden) next to floor.exe hidden:
+    CPU per refresh tick and steady private memory of each."""
+    app = harness.App(exe=app_exe, log_name="bench.floor-program")
+    app.start()
+    floor_proc = None
+    try:
+        main = app.wait_window(cls=MAIN_CLASS, timeout=30)["hwnd"]
+        harness.post(main, harness.WM_COMMAND, CMD_HIDE, 0)
+        floor_proc, floor_pid = start_process(floor_exe, "hidden")
+        app_unix = the_unix_pid(app.exe_name)
+        floor_unix = the_unix_pid(os.path.basename(floor_exe))
+        time.sleep(5)  # past the start window and the first ticks
+        t0 = time.monotonic()
+        c0 = cpu_ns(app_unix), cpu_ns(floor_unix)
+        time.sleep(seconds)
+        elapsed = time.monotonic() - t0
+        c1 = cpu_ns(app_unix), cpu_ns(floor_unix)
+        result = {
+            "app_us_per_tick": (c1[0] - c0[0]) / 1e3 / elapsed,
+            "floor_us_per_tick": (c1[1] - c0[1]) / 1e3 / elapsed,
+            "app_private": app.memory()["pagefile_usage"],
+            "floor_private": harness.procmem(floor_pid)["pagefile_usage"],
+        }
+        harness.post(main, harness.WM_COMMAND, MNU_QUIT, 0)
+        app.wait_exit(timeout=30)
+        for w in harness.top_windows(pid=floor_pid):
+            harness.close_window(w["hwnd"])
+        floor_proc.wait(timeout=30)
+    finally:
+        for p in (app.proc, floor_proc):
+            if p is not None and p.poll() is None:
+                p.kill()
+        harness.wineserver_wait(96)
+    return result
+
+
+def start_up_next_to_floor(app_exe, floor_exe, rounds):
+    ours, floor = [], []
+    for _ in range(rounds):
+        for exe, cls, into in ((app_exe, START_CLASS, ours), (floor_exe, FLOOR_CLASS, floor)):
+            harness.wineserver_wait(96)
+            with harness.MemoryClaim(1, seconds=120):
+                r = harness.probe_one("startup", winpath(exe), cls, timeout=120)
+                into.append(r["us"] / 1000.0)
+                end_program(r["pid"], exe)
+    return ours, floor
+
+
+def against_floor(arch, app_exe, floor_exe, rounds, seconds):
+    """Medians over `rounds` runs of each figure and of its program/floor ratio."""
+    log("%s against the floor: %d idle runs of %.0f s" % (arch, rounds, seconds))
+    runs = [idle_next_to_floor(app_exe, floor_exe, seconds) for _ in range(rounds)]
+    log("%s against the floor: start-up" % arch)
+    ours, floor = start_up_next_to_floor(app_exe, floor_exe, max(rounds, 5))
+    med = statistics.median
+    return {
+        "idle": (med(r["app_us_per_tick"] for r in runs), med(r["floor_us_per_tick"] for r in runs),
+                 med(r["app_us_per_tick"] / r["floor_us_per_tick"] for r in runs)),
+        "private": (med(r["app_private"] for r in runs), med(r["floor_private"] for r in runs),
+                    med(r["app_private"] / r["floor_private"] for r in runs)),
+        "start": (med(ours), med(floor), med(a / b for a, b in zip(ours, floor))),
+        "runs": runs, "start_ms": [ours, floor],
+    }
+
+
 def machine():
     cpu = "unknown CPU"
     try:
@@ -244,6 +327,12 @@ def main():
     start_ours, start_base = start_up_times()
     log("idle cost and memory over %.0f s" % seconds)
     idle = idle_and_memory(seconds)
+    rounds = int(os.environ.get("FLOOR_ROUNDS", "3"))
+    floor_seconds = float(os.environ.get("FLOOR_SECONDS", "20"))
+    floors = {}
+    for arch, app_var, floor_var in (("x64", "APP_EXE", "FLOOR_EXE"), ("x86", "APP_EXE_X86", "FLOOR_EXE_X86")):
+        if os.environ.get(app_var) and os.environ.get(floor_var):
+            floors[arch] = against_floor(arch, os.environ[app_var], os.environ[floor_var], rounds, floor_seconds)
 
     kib = 1024.0
     share = lambda cpu_ms: 100.0 * cpu_ms / (idle["seconds"] * 1000.0)  # noqa: E731
@@ -283,8 +372,23 @@ def main():
           "a changed label caption %.0f µs; a changed tray tip (Shell_NotifyIconW to the shell) %.0f µs."
           % (parts["tick_us"], parts["changed_caption_us"], parts["changed_tip_us"]))
     print()
+    if floors:
+        print("Against the floor (floor.exe: the memory query, the tip in the same pattern, one label, "
+              "the same DLLs, fonts and icon; medians of %d runs of %.0f s side by side, start-up of %d):"
+              % (rounds, floor_seconds, max(rounds, 5)))
+        print()
+        print("| Figure | Build | Program | Floor | Ratio | Target |")
+        print("|---|---|---|---|---|---|")
+        for arch, f in floors.items():
+            for label, key, unit, scale in (("Idle CPU per refresh tick", "idle", "µs", 1.0),
+                                            ("Private memory, steady", "private", "KiB", kib),
+                                            ("Start-up to first visible window", "start", "ms", 1.0)):
+                program, floor, r = f[key]
+                print("| %s | %s | %.0f %s | %.0f %s | %.2f | ≤ 1.10 |"
+                      % (label, arch, program / scale, unit, floor / scale, unit, r))
+        print()
     print("Raw: " + json.dumps({"idle": idle, "arrange": arrange, "start_up_ms": [start_ours, start_base], "tick_parts": parts,
-                                "size": size}))
+                                "size": size, "floors": floors}))
 
 
 if __name__ == "__main__":
