@@ -55,8 +55,18 @@ void ArrangeWindow::Timer1_Timer() {
 }
 
 void ArrangeWindow::Form_Click() {
-    Form3.Unload();
+    // The main window first, as in the start window's hand-over.
     ui::Form2().Show();
+    Form3.Unload();
+}
+
+void ArrangeWindow::OnClose() {
+    // Closing is ignored while it waits, and returns like the click once done.
+    if (Enabled()) Form_Click();
+}
+
+void ArrangeWindow::Form_KeyDown(WPARAM key) {
+    if (Enabled() && (key == VK_RETURN || key == VK_SPACE || key == VK_ESCAPE)) Form_Click();
 }
 
 void ArrangeWindow::OnTimer(UINT_PTR id) {

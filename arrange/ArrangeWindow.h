@@ -25,6 +25,8 @@ protected:
     void Form_Load() override;
     void Form_Click() override;
     void OnTimer(UINT_PTR id) override;
+    void OnClose() override;
+    void Form_KeyDown(WPARAM key) override;
 
 private:
     ui::Timer timer1_;

@@ -85,6 +85,9 @@ void MainWindow::Form_Load() {
 
     timShow_.SetEnabled(true);
     SetControlTip(pgbMem, texts::kProgressTip);
+    // 15 pt Verdana runs under the bar from about 10 GB free on: the figure
+    // steps down in size rather than be cut off.
+    FitLeftOf(lblMain, pgbMem, kMinFigurePoints);
 }
 
 void MainWindow::timShow_Timer() {

@@ -26,6 +26,7 @@ public:
     enum : UINT { mnuShow = 201, mnuArrange, mnuQuit };
     static constexpr UINT_PTR kRefreshTimerId = 1;
     static constexpr UINT kRefreshIntervalMs = 1000;
+    static constexpr double kMinFigurePoints = 9.0;
 
     MainWindow();
 

@@ -12,26 +12,91 @@ namespace {
 // lines, an ampersand is just an ampersand.
 constexpr UINT kMeasureFormat = DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS;
 
+// A label kept left of a neighbour stops this far short of it (4 px at 96 DPI).
+constexpr int kFitAirTwips = 60;
+constexpr double kFitStepPoints = 0.5;
+
+int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;  // one is enough
+}
+
 }  // namespace
 
-void Form::FitToText(LiveControl& c) {
+bool FontInstalled(const wchar_t* face) {
+    LOGFONTW lf{};
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
+    bool found = false;
+    HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExW(screen, &lf, &NoteFace, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    return found;
+}
+
+const wchar_t* FaceFor(const FontDesign& design, bool (*installed)(const wchar_t*)) {
+    // Left to GDI, a missing face becomes whatever it maps the character set
+    // to, which for 黑体 on a Windows outside China is not a bold-looking face.
+    return design.fallback && !installed(design.face) ? design.fallback : design.face;
+}
+
+double Form::PointsOf(const FontDesign* design) { return (design ? design : &kDefaultFont)->points; }
+
+SIZE Form::TextSize(const LiveControl& c, double points) {
     HDC dc = GetDC(c.hwnd);
     RECT r{};
     {
-        SelectScope font(dc, FontFor(c.design->font));
+        SelectScope font(dc, FontFor(c.design->font, points));
         DrawTextW(dc, c.text.c_str(), static_cast<int>(c.text.size()), &r, kMeasureFormat);
     }
     ReleaseDC(c.hwnd, dc);
-    RECT now;
-    GetWindowRect(c.hwnd, &now);
-    if (now.right - now.left == r.right && now.bottom - now.top == r.bottom) return;
-    SetWindowPos(c.hwnd, nullptr, 0, 0, r.right, r.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return {r.right, r.bottom};
 }
 
-void Form::Paint() {
-    PaintScope paint(hwnd_);
-    HDC dc = paint.dc();
-    FillRect(dc, &paint.area(), BrushFor(design_.back));
+void Form::FitToText(LiveControl& c) {
+    double points = c.points;
+    SIZE size = TextSize(c, points);
+    const LiveControl* neighbour = c.neighbourId ? Find(c.neighbourId) : nullptr;
+    if (neighbour) {
+        const int room = TwipsToPixels(neighbour->design->left - kFitAirTwips, dpi_) -
+                         TwipsToPixels(c.design->left, dpi_);
+        // From the size it is at, up while the next size still fits (the
+        // design's size at most), then down while it does not: a figure that
+        // changes by a digit costs a measurement or two.
+        const double designPoints = PointsOf(c.design->font);
+        while (points < designPoints) {
+            const double larger = std::min(designPoints, points + kFitStepPoints);
+            const SIZE s = TextSize(c, larger);
+            if (s.cx > room) break;
+            points = larger;
+            size = s;
+        }
+        while (size.cx > room && points - kFitStepPoints >= c.minPoints) {
+            points -= kFitStepPoints;
+            size = TextSize(c, points);
+        }
+    }
+    if (points != c.points) {
+        c.points = points;
+        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.design->font, points)), FALSE);
+        InvalidateRect(c.hwnd, nullptr, TRUE);
+    }
+    RECT now;
+    GetWindowRect(c.hwnd, &now);
+    if (now.right - now.left == size.cx && now.bottom - now.top == size.cy) return;
+    SetWindowPos(c.hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::FitLeftOf(int id, int neighbourId, double minPoints) {
+    LiveControl* c = Find(id);
+    if (!c) return;
+    c->neighbourId = neighbourId;
+    c->minPoints = minPoints;
+    if (c->hwnd && !c->text.empty()) FitToText(*c);
+}
+
+void Form::PaintInto(HDC dc, const RECT& area) {
+    FillRect(dc, &area, BrushFor(design_.back));
     // Panels back to front, so the one listed first ends up on top.
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         const ControlDesign& cs = *it->design;
@@ -50,17 +115,20 @@ void Form::Paint() {
     }
 }
 
-HFONT Form::FontFor(const FontDesign* design) {
+HFONT Form::FontFor(const FontDesign* design, double points) {
     if (!design) design = &kDefaultFont;
-    auto found = fonts_.find(design);
+    const auto key = std::make_pair(design, points);
+    auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second.get();
     LOGFONTW lf{};
-    lf.lfHeight = FontHeight(design->points, dpi_);
+    lf.lfHeight = FontHeight(points, dpi_);
     lf.lfWeight = design->bold ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = design->charset;
-    lf.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpynW(lf.lfFaceName, design->face, LF_FACESIZE);
-    return fonts_.emplace(design, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
+    // The user's smoothing (ClearType, greyscale or none, and whatever a
+    // remote session turns off) rather than ours.
+    lf.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(lf.lfFaceName, FaceFor(*design), LF_FACESIZE);
+    return fonts_.emplace(key, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
 }
 
 HBRUSH Form::BrushFor(COLORREF colour) {

@@ -13,7 +13,8 @@ constexpr COLORREF kWhite = 0x00FFFFFF;
 constexpr COLORREF kBack = 0x00404040;
 constexpr COLORREF kRule = 0x00C0C0C0;
 
-constexpr FontDesign kHei2175{L"SimHei", 21.75, false, GB2312_CHARSET};
+// 黑体 is optional on Windows outside China; 微软雅黑 is always there.
+constexpr FontDesign kHei2175{L"SimHei", 21.75, false, GB2312_CHARSET, L"Microsoft YaHei"};
 
 using S = StartWindow;
 using K = ControlKind;
@@ -63,8 +64,17 @@ void StartWindow::Form_Load() {
 }
 
 void StartWindow::Timer1_Timer() {
-    Form1.Unload();
+    // The main window first: destroying the active window first would hand
+    // the activation to another program, and the foreground lock would then
+    // keep the main window behind it.
     Form2().Show();
+    Form1.Unload();
+}
+
+void StartWindow::OnClose() {
+    // Alt+F4 during the four seconds: hand over now rather than leave the
+    // user with no window.
+    Timer1_Timer();
 }
 
 void StartWindow::OnTimer(UINT_PTR id) {

@@ -19,6 +19,7 @@ public:
 protected:
     void Form_Load() override;
     void OnTimer(UINT_PTR id) override;
+    void OnClose() override;
 
 private:
     Timer timer1_;

@@ -207,11 +207,21 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Layout();
         return 0;
     }
-    case WM_ERASEBKGND:
-        return 1;  // WM_PAINT fills everything in one pass, so nothing flickers
-    case WM_PAINT:
-        Paint();
+    case WM_PAINT: {
+        PaintScope paint(hwnd_);
+        PaintInto(paint.dc(), paint.area());
         return 0;
+    }
+    case WM_ERASEBKGND:
+    case WM_PRINTCLIENT: {
+        // Themed controls with transparent parts (rounded buttons, the
+        // progress bar) ask for what lies behind them through
+        // DrawThemeParentBackground, which sends both into their own DC.
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        PaintInto(reinterpret_cast<HDC>(wParam), client);
+        return msg == WM_ERASEBKGND ? 1 : 0;
+    }
     case WM_CTLCOLORSTATIC: {
         LiveControl* c = FindByHwnd(reinterpret_cast<HWND>(lParam));
         if (!c || c->design->back == kNoColour) break;
@@ -253,20 +263,17 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (from) {
             // Only a button's click is a command; a label's notifications are not.
             const LiveControl* c = FindByHwnd(from);
-            if (!c || c->design->kind != ControlKind::Button || code != BN_CLICKED) return 0;
+            if (!c || c->design->kind != ControlKind::Button) return 0;
+            if (code == BN_SETFOCUS) ShowAsDefault(from);
+            if (code != BN_CLICKED) return 0;
         }
-        if (id == IDOK || id == IDCANCEL) {
-            // Enter and Esc from the dialog keys go to the default and cancel buttons.
-            const unsigned want = id == IDOK ? kDefaultButton : kCancelButton;
-            for (const LiveControl& c : controls_) {
-                if (c.design->flags & want) {
-                    OnCommand(static_cast<UINT>(c.design->id));
-                    break;
-                }
-            }
-            return 0;
+        if (id == IDOK) {
+            Press(EnterButton());
+        } else if (id == IDCANCEL) {
+            Press(CancelButton());
+        } else {
+            OnCommand(id);
         }
-        OnCommand(id);
         return 0;
     }
     case WM_ACTIVATE:
@@ -283,7 +290,10 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     case WM_CLOSE:
-        Unload();  // every way of closing a form is its unload
+        OnClose();
+        return 0;
+    case WM_KEYDOWN:
+        Form_KeyDown(wParam);
         return 0;
     case WM_ENDSESSION:
         // The session ends once this returns: unload now so nothing is left behind.
@@ -314,14 +324,14 @@ void Form::CreateControls() {
     // the creation order.
     for (const ControlDesign& cs : design_.controls) {
         LiveControl live{&cs, nullptr, cs.fore == kNoColour ? GetSysColor(COLOR_WINDOWTEXT) : cs.fore,
-                         cs.caption ? cs.caption : L""};
+                         cs.caption ? cs.caption : L"", PointsOf(cs.font)};
         const wchar_t* cls = nullptr;
         // Clipped by their siblings, so that overlapping controls keep the
         // design's z-order when they repaint.
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
         switch (cs.kind) {
         case ControlKind::Panel:
-            controls_.push_back(live);  // painted by the form itself
+            controls_.push_back(std::move(live));  // painted by the form itself
             continue;
         case ControlKind::Label:
             cls = WC_STATICW;
@@ -332,7 +342,9 @@ void Form::CreateControls() {
             break;
         case ControlKind::Button:
             cls = WC_BUTTONW;
-            style |= WS_TABSTOP | ((cs.flags & kDefaultButton) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+            // BS_NOTIFY: the form hears of the focus arriving, to move the
+            // default-button look along with it.
+            style |= WS_TABSTOP | BS_NOTIFY | ((cs.flags & kDefaultButton) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
             break;
         case ControlKind::ProgressBar:
             cls = PROGRESS_CLASSW;
@@ -341,7 +353,7 @@ void Form::CreateControls() {
         }
         live.hwnd = CreateWindowExW(0, cls, live.text.c_str(), style, 0, 0, 0, 0, hwnd_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(cs.id)), Instance(), nullptr);
-        controls_.push_back(live);
+        controls_.push_back(std::move(live));
     }
     std::vector<const LiveControl*> tabbable;
     for (const LiveControl& c : controls_) {
@@ -373,7 +385,7 @@ void Form::Layout() {
     for (LiveControl& c : controls_) {
         if (!c.hwnd) continue;
         const ControlDesign& cs = *c.design;
-        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(cs.font)), FALSE);
+        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(cs.font, c.points)), FALSE);
         SetWindowPos(c.hwnd, nullptr, TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.width, dpi_), TwipsToPixels(cs.height, dpi_),
                      SWP_NOZORDER | SWP_NOACTIVATE);
@@ -420,6 +432,8 @@ void Form::Show() {
         positioned_ = true;
     }
     ShowWindow(hwnd_, SW_SHOW);
+    // A disabled window cannot be activated: it is, once enabled.
+    activateWhenEnabled_ = !IsWindowEnabled(hwnd_);
     SetForegroundWindow(hwnd_);
 }
 
@@ -447,7 +461,14 @@ bool Form::Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 bool Form::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
 
 void Form::SetEnabled(bool enabled) {
-    if (hwnd_) EnableWindow(hwnd_, enabled);
+    if (!hwnd_) return;
+    EnableWindow(hwnd_, enabled);
+    if (enabled && activateWhenEnabled_ && IsWindowVisible(hwnd_)) {
+        // The keyboard can reach it now. The system refuses this if the user
+        // has gone on to another program meanwhile, as it should.
+        SetForegroundWindow(hwnd_);
+    }
+    if (enabled) activateWhenEnabled_ = false;
 }
 
 HWND Form::Control(int id) const {

@@ -41,7 +41,14 @@ struct FontDesign {
     double points;
     bool bold;
     BYTE charset;
+    // Asked for instead when the face is not installed; nullptr: GDI chooses.
+    const wchar_t* fallback = nullptr;
 };
+
+// Whether a font face is installed (for any character set).
+bool FontInstalled(const wchar_t* face);
+// The face to ask for: the design's, or its fallback where that is missing.
+const wchar_t* FaceFor(const FontDesign& design, bool (*installed)(const wchar_t*) = &FontInstalled);
 
 // A form's default font, which every control without a font of its own uses.
 inline constexpr FontDesign kDefaultFont{L"SimSun", 9.0, false, GB2312_CHARSET};
@@ -175,6 +182,12 @@ public:
     COLORREF ForeColour(int id) const;
     void SetForeColour(int id, COLORREF colour);
 
+    // An autosized label that must end left of another control: when its
+    // text would reach that control, its font steps down in half-points
+    // (never below minPoints) until the text fits; it grows back as far as
+    // the design's size when the text allows.
+    void FitLeftOf(int id, int neighbourId, double minPoints);
+
     // Keyboard handling of the message loop: tab order, Enter and Esc.
     bool PreTranslate(MSG& msg);
 
@@ -189,6 +202,11 @@ protected:
     virtual void OnTimer(UINT_PTR /*id*/) {}
     // A button click or menu command.
     virtual void OnCommand(UINT /*id*/) {}
+    // A close asked for from outside (WM_CLOSE: Alt+F4, another program);
+    // unloads the form unless the form says otherwise.
+    virtual void OnClose() { Unload(); }
+    // A key pressed while the form itself, not a control, has the focus.
+    virtual void Form_KeyDown(WPARAM /*key*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     const FormDesign& Design() const { return design_; }
@@ -202,6 +220,9 @@ private:
         HWND hwnd;
         COLORREF fore;
         std::wstring text;
+        double points;           // the size its font is at now
+        int neighbourId = 0;     // FitLeftOf: the control to keep left of
+        double minPoints = 0;
     };
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -210,15 +231,26 @@ private:
     void Layout();
     void CentreOnScreen();
     void FitToText(LiveControl& c);
-    void Paint();
-    void ApplyFonts();
+    // Background, panels and lines into any DC: the window's own painting,
+    // and a themed child's request for what lies behind its transparent parts.
+    void PaintInto(HDC dc, const RECT& area);
     void LoadIcons();
-    HFONT FontFor(const FontDesign* design);
+    HFONT FontFor(const FontDesign* design) { return FontFor(design, PointsOf(design)); }
+    HFONT FontFor(const FontDesign* design, double points);
+    static double PointsOf(const FontDesign* design);
+    SIZE TextSize(const LiveControl& c, double points);
     HBRUSH BrushFor(COLORREF colour);
     LiveControl* Find(int id);
     const LiveControl* Find(int id) const;
     LiveControl* FindByHwnd(HWND hwnd);
     void MoveFocus(bool backwards);
+    // The button Enter presses: the focused push button, otherwise the
+    // default one; and the one Esc presses.
+    const LiveControl* EnterButton();
+    const LiveControl* CancelButton() const;
+    void Press(const LiveControl* button);
+    // Gives the default-button look to this button alone.
+    void ShowAsDefault(HWND button);
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
@@ -227,12 +259,13 @@ private:
     bool unloading_ = false;
     bool positioned_ = false;
     bool pressed_ = false;
+    bool activateWhenEnabled_ = false;
     FormSlotBase* slot_ = nullptr;
     std::vector<LiveControl> controls_;
     std::vector<HWND> tabOrder_;
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
-    std::map<const FontDesign*, UniqueFont> fonts_;
+    std::map<std::pair<const FontDesign*, double>, UniqueFont> fonts_;
     std::map<COLORREF, UniqueBrush> brushes_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;

@@ -5,6 +5,7 @@
 #include <psapi.h>
 
 #include "arrange/ArrangeWindow.h"
+#include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
 
@@ -186,6 +187,52 @@ TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回") << "the load did not run again";
     EXPECT_FALSE(Form3().Timer1().Enabled());
     EXPECT_FALSE(ui::Form2().Visible());
+}
+
+TEST_F(Arrange, WhileItWaitsACloseOrAKeyIsIgnored) {
+    SendMessageW(Form3().Hwnd(), WM_CLOSE, 0, 0);
+    SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_TRUE(Form3.Loaded());
+    EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
+    EXPECT_FALSE(ui::Form2().Visible());
+}
+
+TEST_F(Arrange, WhenDoneItTakesTheKeyboardFromAnotherWindowOfTheProgram) {
+    struct CloseWindow { void operator()(HWND hwnd) const { DestroyWindow(hwnd); } };
+    ui::UniqueHandle<HWND, CloseWindow> other(CreateWindowExW(0, L"Static", L"other", WS_POPUP | WS_VISIBLE, 0, 0,
+                                                              50, 50, nullptr, nullptr, nullptr, nullptr));
+    SetForegroundWindow(other.get());
+    ASSERT_EQ(GetForegroundWindow(), other.get());
+    Form3().Timer1_Timer();
+    EXPECT_EQ(GetForegroundWindow(), Form3().Hwnd());
+}
+
+TEST_F(Arrange, EveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
+    const struct Way {
+        const char* name;
+        void (*act)(HWND);
+    } ways[] = {
+        {"click", [](HWND w) {
+             SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+             SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+         }},
+        {"WM_CLOSE", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }},
+        {"Enter", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_RETURN, 0); }},
+        {"Space", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_SPACE, 0); }},
+        {"Esc", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0); }},
+    };
+    for (const Way& way : ways) {
+        if (!Form3.Loaded()) arrange::cmdArrange_Click();
+        Form3().Timer1_Timer();
+        SendMessageW(Form3().Hwnd(), WM_KEYDOWN, 'A', 0);
+        ASSERT_TRUE(Form3.Loaded()) << "another key closed it";
+        testing_support::DestroyWatch watch(Form3().Hwnd(), ui::Form2().Hwnd());
+        way.act(Form3().Hwnd());
+        EXPECT_TRUE(watch.destroyed) << way.name;
+        EXPECT_TRUE(watch.otherVisible) << way.name << ": the main window showed only after the arrange window went";
+        EXPECT_TRUE(ui::Form2().Visible()) << way.name;
+        PumpFor(20);
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
+#include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
@@ -23,6 +24,29 @@ std::wstring TextOf(HWND hwnd) {
     wchar_t text[256] = {};
     GetWindowTextW(hwnd, text, 256);
     return text;
+}
+
+LOGFONTW FontOf(HWND control) {
+    LOGFONTW lf{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    return lf;
+}
+
+RECT RectIn(HWND parent, HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// A key as the message loop hands it to the form.
+void Key(ui::Form& form, WPARAM key) {
+    MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+    EXPECT_TRUE(form.PreTranslate(msg)) << key;
+}
+
+bool LooksDefault(const ui::Form& form, int id) {
+    return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -102,16 +126,105 @@ TEST_F(MainWindowTest, ShowIsOfferedExactlyWhileTheUserHasHiddenTheWindow) {
     EXPECT_FALSE(w.mnuMain().Enabled(MainWindow::mnuShow));
 }
 
-TEST_F(MainWindowTest, EnterIsTheArrangeButtonAndEscIsHide) {
+TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsHide) {
     MainWindow& w = Form2();
     w.Show();
-    SendMessageW(w.Hwnd(), WM_COMMAND, IDCANCEL, 0);
+    ASSERT_EQ(GetFocus(), w.Control(MainWindow::cmdArrange));
+    EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
+    SetFocus(w.Control(MainWindow::cmdHide));
+    EXPECT_TRUE(LooksDefault(w, MainWindow::cmdHide));
+    EXPECT_FALSE(LooksDefault(w, MainWindow::cmdArrange));
+    Key(w, VK_RETURN);
     EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(arrange::Form3.Loaded()) << "Enter on 隐藏 ran 开始整理";
     EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow));
+
     w.mnuShow_Click();
-    SendMessageW(w.Hwnd(), WM_COMMAND, IDOK, 0);
+    SetFocus(w.Control(MainWindow::cmdAbout));
+    Key(w, VK_ESCAPE);
+    EXPECT_FALSE(w.Visible());
+
+    w.mnuShow_Click();
+    SetFocus(w.Control(MainWindow::cmdArrange));
+    EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
+    EXPECT_FALSE(LooksDefault(w, MainWindow::cmdAbout));
+    Key(w, VK_RETURN);
     EXPECT_TRUE(arrange::Form3.Loaded());
     EXPECT_FALSE(w.Visible());
+}
+
+TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
+    MainWindow& w = Form2();
+    HWND label = w.Control(MainWindow::lblMain);
+    const UINT startDpi = w.Dpi();
+    auto setDpi = [&](UINT dpi) {
+        RECT at;
+        GetWindowRect(w.Hwnd(), &at);
+        SendMessageW(w.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&at));
+        ASSERT_EQ(w.Dpi(), dpi);
+    };
+    // 360, 380 and 2520 twips; 15 pt and 9 pt.
+    struct AtDpi { UINT dpi; int left, top, barLeft, height15, height9; };
+    for (const AtDpi& d : {AtDpi{96, 24, 25, 168, -20, -12}, AtDpi{144, 36, 38, 252, -30, -18}}) {
+        setDpi(d.dpi);
+        // 256 MiB of 4 GiB free, 16 of 32 GiB, 64 of 128 GiB, a whole 1 TiB.
+        for (const wchar_t* text : {L"6.25%\n(256.00 MB)", L"50.00%\n(16384.00 MB)", L"50.00%\n(65536.00 MB)",
+                                    L"100.00%\n(1048576.00 MB)"}) {
+            w.SetCaption(MainWindow::lblMain, text);
+            const RECT r = RectIn(w.Hwnd(), label);
+            const LOGFONTW lf = FontOf(label);
+            EXPECT_EQ(TextOf(label), text);
+            EXPECT_EQ(r.left, d.left) << d.dpi;
+            EXPECT_EQ(r.top, d.top) << d.dpi;
+            EXPECT_LE(r.right, d.barLeft - 4) << d.dpi << " DPI, " << r.right - r.left << " px wide for " << lf.lfHeight;
+            EXPECT_TRUE(lf.lfHeight >= d.height15 && lf.lfHeight <= d.height9) << lf.lfHeight;
+            EXPECT_STREQ(lf.lfFaceName, L"Verdana");
+            EXPECT_EQ(lf.lfWeight, FW_BOLD);
+            EXPECT_EQ(lf.lfQuality, DEFAULT_QUALITY);
+        }
+        EXPECT_GT(FontOf(label).lfHeight, d.height15) << "a terabyte fits in 15 pt?";
+        EXPECT_EQ(RectIn(w.Hwnd(), w.Control(MainWindow::pgbMem)).left, d.barLeft);
+        w.SetCaption(MainWindow::lblMain, L"6.25%\n(256.00 MB)");
+        EXPECT_EQ(FontOf(label).lfHeight, d.height15) << "back to 15 pt for a short figure";
+    }
+    setDpi(startDpi);
+}
+
+TEST_F(MainWindowTest, PrintClientPaintsTheFormAndItsPanelsIntoAnyDc) {
+    MainWindow& w = Form2();
+    RECT client;
+    GetClientRect(w.Hwnd(), &client);
+    struct CloseDc { void operator()(HDC dc) const { DeleteDC(dc); } };
+    HDC screen = GetDC(nullptr);
+    ui::UniqueHandle<HDC, CloseDc> dc(CreateCompatibleDC(screen));
+    ui::UniqueHandle<HBITMAP, ui::CloseGdiObject> bitmap(CreateCompatibleBitmap(screen, client.right, client.bottom));
+    ReleaseDC(nullptr, screen);
+    ui::SelectScope selected(dc.get(), bitmap.get());
+    SendMessageW(w.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    auto at = [&](int x, int y) { return GetPixel(dc.get(), ui::TwipsToPixels(x, w.Dpi()), ui::TwipsToPixels(y, w.Dpi())); };
+    EXPECT_EQ(at(60, 3450), 0x00C0C0C0u) << "the form";
+    EXPECT_EQ(at(3800, 1500), 0x00404040u) << "lblBak1";
+    EXPECT_EQ(at(200, 2850), 0x00808080u) << "lblBak2";
+}
+
+TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {
+    for (const bool closed : {false, true}) {
+        ui::Form1().Show();
+        ASSERT_FALSE(Form2().Visible());
+        testing_support::DestroyWatch watch(ui::Form1().Hwnd(), Form2().Hwnd());
+        if (closed) {
+            SendMessageW(ui::Form1().Hwnd(), WM_CLOSE, 0, 0);  // Alt+F4 during the four seconds
+        } else {
+            ui::Form1().Timer1_Timer();
+        }
+        EXPECT_TRUE(watch.destroyed) << closed;
+        EXPECT_TRUE(watch.otherVisible) << "the main window showed only after the start window went; closed: "
+                                        << closed;
+        EXPECT_FALSE(ui::Form1.Loaded());
+        EXPECT_TRUE(Form2().Visible());
+        Form2().Hide();
+        PumpFor(20);
+    }
 }
 
 TEST_F(MainWindowTest, QuittingRemovesTheIconRestoresTheProcedureAndEndsTheProgram) {

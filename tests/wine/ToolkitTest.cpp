@@ -239,4 +239,13 @@ TEST(PopupMenus, ItemsKeepTheirEnabledState) {
     EXPECT_EQ(GetMenuState(menu.Handle(), 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
 }
 
+TEST(Fonts, AMissingFaceIsAskedForByItsFallback) {
+    constexpr ui::FontDesign hei{L"SimHei", 21.75, false, GB2312_CHARSET, L"Microsoft YaHei"};
+    EXPECT_STREQ(ui::FaceFor(hei, [](const wchar_t*) { return true; }), L"SimHei");
+    EXPECT_STREQ(ui::FaceFor(hei, [](const wchar_t*) { return false; }), L"Microsoft YaHei");
+    EXPECT_STREQ(ui::FaceFor(ui::kDefaultFont, [](const wchar_t*) { return false; }), L"SimSun") << "no fallback";
+    EXPECT_TRUE(ui::FontInstalled(L"Verdana"));
+    EXPECT_FALSE(ui::FontInstalled(L"No Such Face Anywhere"));
+}
+
 }  // namespace
