@@ -181,6 +181,34 @@ class TestArrange(harness.AppTestCase):
         app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=10)
         self.assertIsNone(app.find_window(cls=ARRANGE_CLASS, visible_only=False))
 
+    def test_a_close_is_ignored_while_waiting_and_a_close_or_key_returns_once_done(self):
+        app, main = self.start_program()
+        for way in ("WM_CLOSE", "Return", "space", "Escape"):
+            with self.subTest(way):
+                asked_at = time.monotonic()
+                harness.click_child(harness.child_by_id(main["hwnd"], CMD_ARRANGE))
+                win = harness.wait_until(lambda: app.find_window(cls=ARRANGE_CLASS), timeout=10, interval=0.05,
+                                         what="the arrange window")
+                if way == "WM_CLOSE":
+                    harness.close_window(win["hwnd"])
+                    if time.monotonic() - asked_at < ARRANGE_DELAY - 0.3:
+                        # Still waiting when it came: ignored, the window goes on to done.
+                        self.wait_done(win)
+                        self.assertIsNone(app.find_window(cls=MAIN_CLASS), "the close while waiting went back")
+                    else:
+                        print("\n  the close came %.2f s after the command: too late to be one while waiting"
+                              % (time.monotonic() - asked_at))
+                    harness.close_window(win["hwnd"])
+                else:
+                    self.wait_done(win)
+                    # Enabled, the done window takes the keyboard.
+                    harness.wait_until(lambda: (app.find_window(cls=ARRANGE_CLASS) or {}).get("foreground"),
+                                       timeout=10, what="the done window in front")
+                    harness.key(way)
+                main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=10)
+                self.assertIsNone(app.find_window(cls=ARRANGE_CLASS, visible_only=False))
+                self.assertEqual(icons_shown("arrange-" + way), 1)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -11,6 +11,8 @@ import time
 import unittest
 
 import harness
+from app_support import (ARRANGE_CLASS, BOX_CLASS, MNU_SHOW, command, icons_shown, launch_to_main_window,
+                         message_box)
 from main_window_support import (BANDS, BY_NAME, CLIENT_TWIPS, CONTROLS, DARK_PANEL, FORM_BACK, GREY_PANEL,
                                  LABEL_POINTS, MAIN_CLASS, MAIN_TITLE, MEGABYTE, PBM_GETPOS, PBM_GETRANGE, WHITE,
                                  WS_CAPTION, WS_THICKFRAME, band_for, em_pixels, exact_pixels, near,
@@ -27,6 +29,7 @@ SLACK_SHARE = 0.015
 # this many seconds of it: one tick, plus the second for which Wine hands out
 # the same memory figures again, plus the probe's slowness on a busy machine.
 CLAIM_MB = 768
+MIN_FIGURE_POINTS = 9.0
 FOLLOW_MB = 256
 FOLLOW_TIMEOUT = 15.0
 
@@ -106,23 +109,29 @@ class MainWindowCase(harness.AppTestCase):
                     self.assertLessEqual(abs(b - t - exact_pixels(c.height, dpi)), 0.5, "height of %s" % k["rect"])
                 else:
                     self.check_fits_text(c.name, k, dpi)
+        with self.subTest("the whole figure shows, left of the progress bar in front of it"):
+            label, bar = kids_by_id[BY_NAME["lblMain"].id], kids_by_id[BY_NAME["pgbMem"].id]
+            self.assertLess(label["rect"][2], bar["rect"][0], "lblMain %s reading %r, the bar %s"
+                            % (label["rect"], label["text"], bar["rect"]))
 
     def check_fits_text(self, name, k, dpi):
         """A label that sizes itself is as large as its text in its own font
         at this DPI: not its design box, not the text in a 96 DPI font."""
         em = em_pixels(LABEL_POINTS[name], dpi)
+        # A long figure steps its font down as far as 9 pt to stay left of the bar.
+        least_em = em_pixels(MIN_FIGURE_POINTS, dpi) if name == "lblMain" else em
         l, t, r, b = k["rect"]
         lines = k["text"].split("\n")
         longest = max(len(line) for line in lines)
         if name == "lblMain":
             # Latin digits in a bold face: about 0.6 to 0.8 em each.
-            low, high = 0.45 * longest * em, 1.0 * longest * em
+            low, high = 0.45 * longest * least_em, 1.0 * longest * em
         else:
             # CJK characters: one em each, a little more in bold.
             low, high = 0.95 * longest * em, 1.3 * longest * em
         self.assertTrue(low <= r - l <= high, "%s is %d px wide for %r at %d DPI (%.0f..%.0f)"
                         % (name, r - l, k["text"], dpi, low, high))
-        self.assertTrue(len(lines) * em <= b - t <= len(lines) * 1.5 * em,
+        self.assertTrue(len(lines) * least_em <= b - t <= len(lines) * 1.5 * em,
                         "%s is %d px high for %d line(s) of a %.0f px font" % (name, b - t, len(lines), em))
 
     # --- what it paints --------------------------------------------------------------
@@ -287,6 +296,47 @@ class TestMainWindowInAGermanLocale(MainWindowCase):
         label = self.check_figures(app, win, kids, decimal=",")
         # The band comes from the whole part read back from "45,25%".
         self.check_painting(self.screenshot("main"), win, self.children_by_id(app, win), 96, label)
+
+
+class TestMainWindowKeys(harness.AppTestCase):
+
+    def test_enter_presses_the_focused_button_and_esc_hides(self):
+        app, main = launch_to_main_window(self)
+
+        def keys_to_main(*names):
+            # Keys go to the active window: wait until the main window is it.
+            harness.wait_until(lambda: (app.find_window(cls=MAIN_CLASS) or {}).get("foreground"), timeout=10,
+                               what="the main window in front")
+            harness.key(*names)
+
+        def box_then_close(title, text_start):
+            box = message_box(app)
+            self.assertEqual(box["title"], title)
+            self.assertTrue(box["text"].startswith(text_start), box["text"])
+            self.assertIsNone(app.find_window(cls=ARRANGE_CLASS, visible_only=False), "an arrangement started")
+            harness.key("Return")
+            app.wait_no_window(cls=BOX_CLASS, timeout=10)
+
+        def hidden_then_shown():
+            app.wait_no_window(cls=MAIN_CLASS, timeout=10)
+            self.assertIsNone(app.find_window(cls=ARRANGE_CLASS, visible_only=False), "an arrangement started")
+            command(main["hwnd"], MNU_SHOW)
+            app.wait_window(cls=MAIN_CLASS, timeout=10)
+
+        # The focus starts on 开始整理; Tab follows the tab indexes.
+        keys_to_main("Tab", "Return")  # 详细资料
+        box_then_close("岚石阁内存整理", "** 本机内存详细资料 **")
+        keys_to_main("Return")  # the focus is back on 详细资料 once its box has gone
+        box_then_close("岚石阁内存整理", "** 本机内存详细资料 **")
+        keys_to_main("Tab", "Return")  # 关于
+        box_then_close("关于本软件", "<< 岚石阁内存整理 >>")
+        keys_to_main("shift+Tab", "Escape")  # Esc on 详细资料 is still 隐藏
+        hidden_then_shown()
+        keys_to_main("Tab", "Tab", "Return")  # 关于, 隐藏
+        hidden_then_shown()
+        keys_to_main("Tab", "Return")  # round to 开始整理
+        app.wait_window(cls=ARRANGE_CLASS, timeout=10)
+        self.assertEqual(icons_shown("keys"), 1)
 
 
 if __name__ == "__main__":

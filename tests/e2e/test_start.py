@@ -114,6 +114,20 @@ class TestStartWindow(harness.AppTestCase):
             self.assertEqual(icons_shown("after-quit"), 0)
 
 
+    def test_a_close_during_the_four_seconds_hands_over_at_once(self):
+        app = self.launch()
+        start = app.wait_window(cls=START_CLASS, timeout=20)
+        harness.close_window(start["hwnd"])  # what Alt+F4 sends
+        closed_at = time.monotonic() - app.started_at
+        app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=20)
+        shown_at = time.monotonic() - app.started_at
+        print("\n  start window closed %.2f s after launch, main window seen at %.2f s" % (closed_at, shown_at))
+        self.assertIsNone(app.find_window(cls=START_CLASS, visible_only=False))
+        if closed_at < SHOW_DELAY - 1.0:
+            self.assertLess(shown_at, SHOW_DELAY, "the main window came only at the start window's tick")
+        self.assertEqual(icons_shown("start-closed"), 1)
+
+
 class TestSingleInstance(harness.AppTestCase):
 
     def test_a_second_copy_says_so_and_ends_leaving_the_first_alone(self):
