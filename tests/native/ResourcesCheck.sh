@@ -95,6 +95,11 @@ def read_res(data):
 
 
 resources = read_res(open(res_path, "rb").read())
+# The manifest must name the architecture the image is built for.
+with open(exe, "rb") as image:
+    data = image.read(4096)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    arch = {0x8664: "amd64", 0x014C: "x86"}.get(struct.unpack_from("<H", data, pe + 4)[0], "unknown")
 
 # --- version record ---------------------------------------------------------
 
@@ -229,8 +234,12 @@ if manifests:
                   if a.get("name") == "Microsoft.Windows.Common-Controls"]
         check(len(comctl) == 1 and comctl[0].get("version") == "6.0.0.0"
               and comctl[0].get("publicKeyToken") == "6595b64144ccf1df"
-              and comctl[0].get("processorArchitecture") in ("amd64", "*"),
-              "depends on common controls 6.0.0.0", "common controls dependency %s" % comctl)
+              and comctl[0].get("processorArchitecture") == arch,
+              "depends on common controls 6.0.0.0 for %s" % arch, "common controls dependency %s" % comctl)
+        own = root.find(v1 + "assemblyIdentity")
+        check(own is not None and own.get("processorArchitecture") == arch,
+              "the program's own identity is %s" % arch,
+              "the program's own identity %s, want %s" % (None if own is None else own.attrib, arch))
         levels = [e.attrib for e in root.iter() if e.tag.endswith("}requestedExecutionLevel")]
         check(levels == [{"level": "asInvoker", "uiAccess": "false"}], "runs asInvoker",
               "requested execution level %s" % levels)
