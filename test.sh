@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native unit tests (with sanitizers), then the
-# Windows build whose tests run under Wine on a private Xvfb.
+# Windows x86-64 and x86 builds, whose tests run under Wine on a private Xvfb.
 # Extra arguments go to both ctest runs (e.g. ./test.sh -R e2e).
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -18,6 +18,9 @@ ctest --preset native --output-on-failure "$@"
 echo "== windows build"
 cmake --preset windows >/dev/null
 cmake --build --preset windows
+echo "== windows x86 build"
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86
 
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh
@@ -36,5 +39,11 @@ fi
 echo "== wine prefixes and display"
 wine_test_env_start
 
+# Both builds' tests run even when the first has failures; the exit status
+# says whether any failed.
+rc=0
 echo "== windows tests (Wine on $DISPLAY)"
-ctest --preset windows --output-on-failure "$@"
+ctest --preset windows --output-on-failure "$@" || rc=$?
+echo "== windows x86 tests (Wine on $DISPLAY)"
+ctest --preset windows-x86 --output-on-failure "$@" || rc=$?
+exit $rc

@@ -8,6 +8,10 @@ PACKAGES=(
   cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
   fonts-wine fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3 zip unzip
 )
+# The 32-bit build runs under Debian's 32-bit Wine, an i386 package (multiarch).
+# With it /usr/bin/wine starts the 32-bit loader, which starts 64-bit programs
+# too; scripts/wine-env.sh makes prefixes of the other loader anew.
+FOREIGN_PACKAGES=(wine32:i386)
 LOCALES=(en_US.UTF-8 de_DE.UTF-8 zh_CN.UTF-8)
 
 SUDO=()
@@ -20,10 +24,16 @@ missing=()
 for p in "${PACKAGES[@]}"; do
   if ! grep -qx -- "$p" <<<"$installed"; then missing+=("$p"); fi
 done
+for p in "${FOREIGN_PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -qx "install ok installed"; then missing+=("$p"); fi
+done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "deps: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${SUDO[@]}" dpkg --add-architecture i386
+  fi
   "${SUDO[@]}" apt-get update -q
   # With recommends: Wine needs the X libraries, fonts-wine and fonts-liberation
   # it recommends to draw windows and text as on this machine.
