@@ -29,6 +29,35 @@ TIP_PATTERN = re.compile(r"^岚石阁内存整理\n内存：[0-9]+[.,][0-9]{2}% 
 WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
 
 
+def follows_a_claim(shown_mb, claim_mb=768, timeout=30, tolerance_mb=160, while_claimed=None):
+    """Claims claim_mb of memory, then gives it back, and each time waits for
+    shown_mb() (a free-memory figure of the program's, in MB) to change and
+    to agree with the machine's own figure, read right after it.
+
+    The machine's figure is the judge rather than a fixed fall from the
+    reading before: other programs on the machine (a build, another test)
+    move hundreds of megabytes too, in either direction. A figure that has
+    stopped following cannot pass, as the claim moves the machine's figure
+    away from it. while_claimed() runs once the figure has agreed under the
+    claim. Returns the figures shown before, under and after the claim."""
+    def agreeing(previous):
+        def check():
+            shown = shown_mb()
+            machine = harness.memstatus()["avail_phys"] / (1 << 20)
+            return shown if shown != previous and abs(shown - machine) <= tolerance_mb else None
+        return check
+
+    before = shown_mb()
+    with harness.MemoryClaim(claim_mb, seconds=120):
+        during = harness.wait_until(agreeing(before), timeout=timeout, interval=0.2,
+                                    what="the figure to follow a %d MB claim (%.2f MB before it)" % (claim_mb, before))
+        if while_claimed:
+            while_claimed()
+    after = harness.wait_until(agreeing(during), timeout=timeout, interval=0.2,
+                               what="the figure to follow the claim's end (%.2f MB under it)" % during)
+    return before, during, after
+
+
 def command(hwnd, ident):
     """A menu command as the menu itself sends it (no control handle)."""
     harness.post(hwnd, harness.WM_COMMAND, ident, 0)
@@ -76,7 +105,16 @@ def open_tray_menu(app):
     """A real right-click on the icon; returns the menu window's record."""
     x, y = harness.tray_icon_center()
     harness.right_click(x, y)
-    return harness.wait_until(lambda: menu_windows(app), timeout=10, what="the tray menu to open")[0]
+
+    # Keys go to the foreground window's thread: the program makes its
+    # window the foreground one before it opens the menu, and only then
+    # does a key reach the menu.
+    def open_and_in_front():
+        wins = app.windows(visible_only=False)
+        menus = [w for w in wins if w["class"] == MENU_CLASS and w["visible"]]
+        return menus[0] if menus and any(w["foreground"] for w in wins) else None
+
+    return harness.wait_until(open_and_in_front, timeout=10, what="the tray menu to open, its window in front")
 
 
 def wait_menu_closed(app, timeout=10, what="the tray menu to close"):

@@ -12,7 +12,7 @@ import harness
 
 from app_support import (ARRANGE_CLASS, ARRANGE_DONE, ARRANGE_LABEL, CMD_ABOUT, CMD_HIDE, CMD_MEM_MSG, MAIN_CLASS,
                          MAIN_TITLE, MNU_ARRANGE, MNU_QUIT, MNU_SHOW, WM_LBUTTONDOWN, WM_LBUTTONUP, close_tray_menu,
-                         command, icons_shown, label_megabytes, label_text, launch_to_main_window, open_tray_menu)
+                         command, follows_a_claim, icons_shown, label_megabytes, label_text, launch_to_main_window, open_tray_menu)
 
 
 class RunningProgram(harness.AppTestCase):
@@ -28,12 +28,7 @@ class RunningProgram(harness.AppTestCase):
 
     def assert_refreshing(self, app, main):
         """The label follows a claim of memory down and its release back up."""
-        before = label_megabytes(label_text(main))
-        with harness.MemoryClaim(768, seconds=60):
-            low = harness.wait_until(lambda: (lambda m: m if m < before - 256 else None)(
-                label_megabytes(label_text(main))), timeout=10, what="lblMain to show the claimed memory")
-        harness.wait_until(lambda: label_megabytes(label_text(main)) > low + 256, timeout=20,
-                           what="lblMain to show the released memory (it read %.2f MB under the claim)" % low)
+        follows_a_claim(lambda: label_megabytes(label_text(main)))
 
     def arrange_once(self, app, main):
         command(main, MNU_ARRANGE)
