@@ -137,15 +137,14 @@ def probe(*args, dpi=96, timeout=60, check=True):
 
 def _run_probe(args, env, timeout, check):
     cmd = ["wine", env_path("PROBE_EXE")] + [str(a) for a in args]
-    # Files, not pipes: a wineserver that this call happens to start inherits
-    # the descriptors and would keep a pipe open long after the probe ended.
-    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
-        proc = subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, stdout=out_file, stderr=err_file,
-                              timeout=timeout)
-        out_file.seek(0)
-        err_file.seek(0)
-        stdout = out_file.read().decode("utf-8", "replace")
-        stderr = err_file.read().decode("utf-8", "replace")
+    # Once in a few hundred runs on a loaded machine, wine exits 1 before the
+    # probe runs at all: nothing on stdout or stderr (the probe answers every
+    # command, its failures included, with a line). Such a probe did nothing,
+    # so it is run once more.
+    for attempt in range(2):
+        proc, stdout, stderr = _run_once(cmd, env, timeout)
+        if stdout.strip() or stderr.strip() or proc.returncode == 0:
+            break
     out = []
     for line in stdout.splitlines():
         line = line.strip()
@@ -155,6 +154,17 @@ def _run_probe(args, env, timeout, check):
         raise HarnessError("probe %s failed (%d): %s %s" % (" ".join(map(str, args)), proc.returncode, out,
                                                             stderr[-500:]))
     return out
+
+
+def _run_once(cmd, env, timeout):
+    # Files, not pipes: a wineserver that this call happens to start inherits
+    # the descriptors and would keep a pipe open long after the probe ended.
+    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
+        proc = subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, stdout=out_file, stderr=err_file,
+                              timeout=timeout)
+        out_file.seek(0)
+        err_file.seek(0)
+        return proc, out_file.read().decode("utf-8", "replace"), err_file.read().decode("utf-8", "replace")
 
 
 def probe_one(*args, **kw):
@@ -230,20 +240,8 @@ def tray_icon_center(index=0, dpi=96):
 
 
 def broadcast_taskbar_created(dpi=96):
-    """Tells every top-level window the shell has restarted.
-
-    Once in a long suite Wine exits 1 before the probe prints a line at all
-    (seen after fifty 140 MB arrangements on a loaded machine); that probe
-    never ran, and one more broadcast is what a restarting shell may send
-    anyway, so it is tried once more. A probe that ran and failed is not."""
-    for _ in range(2):
-        lines = probe("broadcast-taskbar-created", dpi=dpi, check=False)
-        if lines:
-            if not lines[0].get("ok"):
-                raise HarnessError("broadcast-taskbar-created failed: %r" % lines)
-            return lines[0]
-        time.sleep(1)
-    raise HarnessError("probe broadcast-taskbar-created printed nothing, twice")
+    """Tells every top-level window the shell has restarted."""
+    return probe_one("broadcast-taskbar-created", dpi=dpi)
 
 
 def sysinfo(dpi=96, lang=None):
