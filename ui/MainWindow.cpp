@@ -92,7 +92,10 @@ void MainWindow::Form_Load() {
 
 void MainWindow::timShow_Timer() {
     memory::ReadMemoryStatus();
-    const memory::MEMORYSTATUS& status = memory::Status();
+    ShowFigures(memory::Status());
+}
+
+void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
     SetForeColour(lblMain, memory::FreeColour(status, numberFormat_));
     SetCaption(lblMain, memory::MainLabelText(status, numberFormat_));
     const int position = memory::ProgressUnits(status.dwAvailPhys, progressShift_);

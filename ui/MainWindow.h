@@ -37,6 +37,8 @@ public:
     const memory::NumberFormat& NumberFormat() const { return numberFormat_; }
 
     void timShow_Timer();
+    // The refresh after its query: label, colour, bar and tip from a snapshot.
+    void ShowFigures(const memory::MEMORYSTATUS& status);
     void cmdMemMsg_Click();
     void cmdAbout_Click();
     void cmdHide_Click();

@@ -93,15 +93,16 @@ TEST_F(MainWindowTest, TheMenuHasItsFiveItemsInOrder) {
     }
 }
 
-TEST_F(MainWindowTest, ATickShowsTheFiguresOfItsOwnSnapshot) {
+TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresInTheLabelTheBarAndTheTip) {
     MainWindow& w = Form2();
-    w.timShow_Timer();
-    const memory::MEMORYSTATUS& s = memory::Status();
-    EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), memory::MainLabelText(s, w.NumberFormat()));
-    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), memory::FreeColour(s, w.NumberFormat()));
-    EXPECT_EQ(SendMessageW(w.Control(MainWindow::pgbMem), PBM_GETPOS, 0, 0),
-              memory::ProgressUnits(s.dwAvailPhys, w.ProgressShift()));
-    EXPECT_EQ(tray::TipSent(), memory::TrayTipText(s, w.NumberFormat()));
+    memory::MEMORYSTATUS s{};
+    s.dwTotalPhys = 268'435'456;
+    s.dwAvailPhys = 121'470'976;
+    w.ShowFigures(s);
+    EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
+    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
+    EXPECT_EQ(SendMessageW(w.Control(MainWindow::pgbMem), PBM_GETPOS, 0, 0), 121'470'976 >> w.ProgressShift());
+    EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
 }
 
 TEST_F(MainWindowTest, TheVirtualTotalIsTheProcesssOwnAddressSpace) {
