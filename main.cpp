@@ -3,9 +3,23 @@
 
 #include "ui/StartWindow.h"
 
+namespace {
+
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+// Only the system folder is searched for DLLs loaded from here on. Windows 7
+// has SetDefaultDllDirectories only with KB2533623, so it is looked up; where
+// it is missing, taking the current folder out of the search is what is left.
+void RestrictDllSearch() {
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    // Only the system folder is searched for DLLs loaded from here on.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    RestrictDllSearch();
 
     ui::Startup(instance, L"Local\\Lanshige.MemoryArrange.Running");
     ui::Form1().Show();

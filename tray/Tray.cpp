@@ -1,7 +1,11 @@
 #include "tray/Tray.h"
 
-#include <shellapi.h>
+#include <commctrl.h>
 
+#include <vector>
+
+#include "resources/resource.h"
+#include "tray/Shell.h"
 #include "ui/Toolkit.h"
 
 namespace tray {
@@ -14,9 +18,16 @@ struct State {
     HMENU mnuTray = nullptr;
     WNDPROC lpPrevWndProc = nullptr;
     NOTIFYICONDATAW nid{};
-    std::wstring tipSent;   // the tip the shell last accepted
+    std::wstring tipSent;      // the tip the shell last accepted
     bool hooked = false;
+    bool inShell = false;      // the shell took the icon the last time it was asked
+    bool removing = false;     // the unload has begun: nothing adds the icon again
+    ULONGLONG nextAdd = 0;     // a failed add is tried again from then on
     UINT taskbarCreated = 0;
+    UINT iconDpi = 0;
+    ui::UniqueIcon icon;       // ours, not the window's: nid.hIcon
+    // Icons the shell may still hold: destroyed once it has taken a newer one.
+    std::vector<ui::UniqueIcon> replaced;
 };
 
 State& S() {
@@ -24,30 +35,115 @@ State& S() {
     return state;
 }
 
-void CopyTip(const std::wstring& tip) {
-    NOTIFYICONDATAW& nid = S().nid;
-    lstrcpynW(nid.szTip, tip.c_str(), ARRAYSIZE(nid.szTip));
+using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+
+// The program's icon at the small-icon size for a DPI. LoadIconMetric would
+// size it for the DPI the process started with, which a change of scale
+// leaves behind; its sibling LoadIconWithScaleDown takes the size, and scales
+// the next larger image down instead of a smaller one up. Both come with
+// version 6 of the common controls only, so it is looked up.
+HICON LoadSmallIcon(UINT dpi) {
+    const int size = ui::SystemMetric(SM_CXSMICON, dpi);
+    static const auto scaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
+    HICON icon = nullptr;
+    if (scaleDown && SUCCEEDED(scaleDown(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), size, size, &icon))) {
+        return icon;
+    }
+    return static_cast<HICON>(
+        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
+
+// Puts a freshly loaded icon in the record. The one it replaces stays alive:
+// the shell draws from the handle it was given until it has taken another.
+void ReloadIcon() {
+    State& s = S();
+    const UINT dpi = s.frmTray->Dpi();
+    ui::UniqueIcon fresh(LoadSmallIcon(dpi));
+    if (!fresh) return;  // the old one still draws
+    s.iconDpi = dpi;
+    if (s.icon) s.replaced.push_back(std::move(s.icon));
+    s.icon = std::move(fresh);
+    s.nid.hIcon = s.icon.get();
+}
+
+bool Notify(DWORD message) {
+    State& s = S();
+    const bool taken = CurrentShell().Notify(message, s.nid);
+    if (taken && (s.nid.uFlags & NIF_ICON)) s.replaced.clear();
+    return taken;
+}
+
+// True when the unload ran while a call was with the shell: each call to
+// another process can deliver a WM_ENDSESSION or WM_CLOSE sent meanwhile.
+bool Gone() { return !S().hooked || S().removing; }
 
 // Adds the icon with everything it carries; where the shell already has it
 // (a restart notice for a shell that kept its icons) a modify does instead.
-bool AddWithTip() {
-    NOTIFYICONDATAW& nid = S().nid;
+void Add() {
+    State& s = S();
+    if (Gone()) return;
+    NOTIFYICONDATAW& nid = s.nid;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | (nid.szTip[0] ? NIF_TIP : 0);
-    if (Shell_NotifyIconW(NIM_ADD, &nid)) return true;
-    return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+    bool taken = Notify(NIM_ADD);
+    if (!taken && !Gone()) taken = Notify(NIM_MODIFY);
+    if (s.removing) {
+        // The unload's delete ran inside the add and may have reached the
+        // shell first: delete once more, so no icon outlives its window.
+        if (taken) CurrentShell().Notify(NIM_DELETE, nid);
+        return;
+    }
+    if (!s.hooked) return;
+    s.inShell = taken;
+    s.tipSent = taken ? nid.szTip : L"";
+    // A shell that is not up yet (or busy at logon) is asked again, but not
+    // on every tick: each call may wait seconds for it.
+    if (!taken) s.nextAdd = CurrentShell().Now() + kAddRetryMs;
 }
 
 void ShowPopup(HWND hWnd) {
     State& s = S();
     POINT pt{};
     GetCursorPos(&pt);
+    // With the legacy icon version, Win+B and Enter or Shift+F10 on the icon
+    // arrive as the same right-button release as a click. Then the pointer is
+    // anywhere, perhaps on another monitor, and the menu belongs at the icon.
+    const std::optional<RECT> iconRect = CurrentShell().IconRect(hWnd, kIconId);
+    const bool fromKeyboard = iconRect && !PtInRect(&*iconRect, pt);
+    TPMPARAMS around{};
+    around.cbSize = sizeof around;
+    UINT flags = TPM_RETURNCMD;
+    if (fromKeyboard) {
+        pt = {(iconRect->left + iconRect->right) / 2, (iconRect->top + iconRect->bottom) / 2};
+        // Beside the icon, not over it: above a taskbar at the bottom.
+        around.rcExclude = *iconRect;
+        flags |= TPM_VERTICAL;
+    }
     // The menu's window must be the foreground window, or the menu never
     // closes when the user clicks elsewhere.
     SetForegroundWindow(hWnd);
-    TrackPopupMenuEx(s.mnuTray, 0, pt.x, pt.y, hWnd, nullptr);
+    const UINT command = static_cast<UINT>(
+        TrackPopupMenuEx(s.mnuTray, flags, pt.x, pt.y, hWnd, fromKeyboard ? &around : nullptr));
+    if (command) {
+        PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+    } else if (fromKeyboard && !Gone()) {
+        // Dismissed: the keyboard goes back where the user left it.
+        CurrentShell().Notify(NIM_SETFOCUS, s.nid);
+    }
     // Without a message after the menu, the next menu flashes and vanishes.
     PostMessageW(hWnd, WM_NULL, 0, 0);
+}
+
+void OnDpiChanged() {
+    State& s = S();
+    if (Gone() || s.frmTray->Dpi() == s.iconDpi) return;
+    ReloadIcon();
+    if (!s.inShell) return;  // the next add carries it
+    s.nid.uFlags = NIF_ICON;
+    if (!Notify(NIM_MODIFY) && !Gone()) {
+        s.inShell = false;
+        s.nextAdd = 0;  // lost: the next tick adds it back
+    }
 }
 
 }  // namespace
@@ -63,44 +159,57 @@ void AddTrayIcon(ui::Form& frm, HMENU mnu) {
     s.lpPrevWndProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWndProc)));
     s.hooked = true;
+    s.removing = false;
+    s.inShell = false;
+    s.nextAdd = 0;
+    s.tipSent.clear();
 
     NOTIFYICONDATAW& nid = s.nid;
     nid = {};
     nid.cbSize = sizeof nid;
     nid.hWnd = hwnd;
     nid.uID = kIconId;
-    nid.hIcon = frm.SmallIcon();
     nid.uCallbackMessage = kCallbackMessage;
-    nid.uFlags = NIF_MESSAGE | NIF_ICON;
-    // A failed add (no shell yet) is retried by the next tip update.
-    Shell_NotifyIconW(NIM_ADD, &nid);
-    s.tipSent.clear();
+    ReloadIcon();
+    // A failed add (no shell yet) is retried by the tip updates.
+    Add();
 }
 
 void SetTrayTip(const std::wstring& tip) {
     State& s = S();
-    if (!s.hooked) return;
+    if (Gone()) return;
     // The shell is another process: an unchanged tip is not worth the call.
-    if (tip == s.tipSent) return;
-    CopyTip(tip);
-    s.nid.uFlags = NIF_TIP;
-    if (Shell_NotifyIconW(NIM_MODIFY, &s.nid) || AddWithTip()) {
-        s.tipSent = s.nid.szTip;
-    } else {
-        s.tipSent.clear();
+    if (s.inShell && tip == s.tipSent) return;
+    lstrcpynW(s.nid.szTip, tip.c_str(), ARRAYSIZE(s.nid.szTip));
+    if (s.inShell) {
+        s.nid.uFlags = NIF_TIP;
+        if (Notify(NIM_MODIFY)) {
+            s.tipSent = s.nid.szTip;
+            return;
+        }
+        if (Gone()) return;
+        // The shell has lost the icon: add it back now, then at the pace below.
+        s.inShell = false;
+        s.nextAdd = 0;
     }
+    if (CurrentShell().Now() >= s.nextAdd) Add();
 }
 
 void RemoveTrayIcon() {
     State& s = S();
-    if (!s.hooked) return;
+    if (!s.hooked || s.removing) return;
+    s.removing = true;
     s.nid.uFlags = 0;
-    Shell_NotifyIconW(NIM_DELETE, &s.nid);  // nothing to do if the shell has lost it already
+    CurrentShell().Notify(NIM_DELETE, s.nid);  // nothing to do if the shell has lost it already
     if (s.frmTray && s.frmTray->Hwnd()) {
         SetWindowLongPtrW(s.frmTray->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s.lpPrevWndProc));
     }
     s.hooked = false;
+    s.inShell = false;
     s.tipSent.clear();
+    s.replaced.clear();
+    s.icon.reset();
+    s.nid.hIcon = nullptr;
 }
 
 LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -109,15 +218,23 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         ShowPopup(hWnd);
         return 0;
     }
-    if (uMsg == s.taskbarCreated && s.taskbarCreated != 0) {
-        // The shell (re)started and has no icon of ours.
-        if (AddWithTip()) s.tipSent = s.nid.szTip;
+    const WNDPROC previous = s.lpPrevWndProc;
+    if (uMsg == s.taskbarCreated && s.taskbarCreated != 0 && !Gone()) {
+        // The shell (re)started, or the primary monitor's scale changed, or a
+        // remote session connected: the icon may be gone and its size stale.
+        ReloadIcon();
+        Add();
     }
-    return CallWindowProcW(s.lpPrevWndProc, hWnd, uMsg, wParam, lParam);
+    const LRESULT result = CallWindowProcW(previous, hWnd, uMsg, wParam, lParam);
+    // After the window has taken its new DPI.
+    if (uMsg == WM_DPICHANGED) OnDpiChanged();
+    return result;
 }
 
 WNDPROC PreviousWndProc() { return S().lpPrevWndProc; }
 
 const std::wstring& TipSent() { return S().tipSent; }
+
+HICON IconSent() { return S().nid.hIcon; }
 
 }  // namespace tray

@@ -15,12 +15,15 @@ namespace tray {
 // The message the shell sends for mouse activity over the icon.
 inline constexpr UINT kCallbackMessage = 2025;
 inline constexpr UINT kIconId = 0;
+// A failed add is tried again at most this often.
+inline constexpr ULONGLONG kAddRetryMs = 5000;
 
 // Adds the icon for frm and hooks frm's window procedure; mnu is the menu a
 // right-button release over the icon opens.
 void AddTrayIcon(ui::Form& frm, HMENU mnu);
 
-// Gives the icon its tooltip; re-adds the icon if the shell has lost it.
+// Gives the icon its tooltip; adds the icon again if the shell has lost it or
+// an earlier add failed.
 void SetTrayTip(const std::wstring& tip);
 
 // Deletes the icon and puts the window's own procedure back.
@@ -33,5 +36,6 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 // What the module holds, for tests.
 WNDPROC PreviousWndProc();
 const std::wstring& TipSent();
+HICON IconSent();
 
 }  // namespace tray

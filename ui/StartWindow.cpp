@@ -57,7 +57,10 @@ StartWindow::StartWindow() : Form(kDesign), timer1_(*this, kTimerId, kShowInterv
 
 void StartWindow::Form_Load() {
     if (PreviousInstance()) {
-        MsgBox(texts::kSecondCopyText, MB_ICONSTOP, texts::kSecondCopyTitle);
+        // Started from a script or a Run entry, this copy has no window in
+        // front to lend its box the foreground: ask for it, or the box opens
+        // behind whatever the user is doing.
+        MsgBox(texts::kSecondCopyText, MB_ICONSTOP | MB_SETFOREGROUND, texts::kSecondCopyTitle);
         End();
     }
     Form2().Load();

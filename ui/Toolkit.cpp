@@ -39,12 +39,12 @@ using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
 using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
 using MetricsForDpiFn = int(WINAPI*)(int, UINT);
 
+}  // namespace
+
 int SystemMetric(int index, UINT dpi) {
     static const auto forDpi = UserProc<MetricsForDpiFn>("GetSystemMetricsForDpi");
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
 }
-
-}  // namespace
 
 // --- Geometry ---------------------------------------------------------------
 
@@ -312,10 +312,14 @@ void Form::LoadIcons() {
         return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(design_.iconId), IMAGE_ICON, size,
                                              size, LR_DEFAULTCOLOR));
     };
-    bigIcon_.reset(load(SM_CXICON));
-    smallIcon_.reset(load(SM_CXSMICON));
-    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_.get()));
-    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.get()));
+    // The window keeps drawing its old icons until it has the new ones, so
+    // those are destroyed only after WM_SETICON.
+    UniqueIcon big(load(SM_CXICON));
+    UniqueIcon small(load(SM_CXSMICON));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
 }
 
 void Form::CreateControls() {
@@ -544,13 +548,25 @@ void Startup(HINSTANCE instance, const wchar_t* instanceName) {
     // Held for the life of the process: its existence is the running copy.
     // Made before anything else, so two copies started together cannot both
     // see themselves as the first.
-    static UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, instanceName));
-    g_previousInstance = mutex && GetLastError() == ERROR_ALREADY_EXISTS;
+    static InstanceClaim claim = ClaimInstance(instanceName);
+    g_previousInstance = claim.previous;
 
     INITCOMMONCONTROLSEX icc{};
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&icc);
+}
+
+InstanceClaim ClaimInstance(const wchar_t* name) {
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    // Read at once: nothing may run between the call and its error code.
+    const DWORD error = GetLastError();
+    InstanceClaim claim{UniqueKernelHandle(mutex), false};
+    // A copy that runs elevated, or under another account in this session,
+    // made the mutex with a descriptor this account may not open: that is a
+    // running copy too, not the absence of one.
+    claim.previous = mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+    return claim;
 }
 
 HINSTANCE Instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }

@@ -33,6 +33,8 @@ int TwipsToPixels(int twips, UINT dpi);
 int FontHeight(double points, UINT dpi);
 // The window's DPI; the system's where the per-window query is missing.
 UINT WindowDpi(HWND hwnd);
+// A system metric at a DPI; the system DPI's where the per-DPI query is missing.
+int SystemMetric(int index, UINT dpi);
 
 // --- Designs ------------------------------------------------------------------
 
@@ -309,6 +311,13 @@ public:
 // single-instance mutex; the first call of the program.
 void Startup(HINSTANCE instance, const wchar_t* instanceName);
 HINSTANCE Instance();
+
+// The single-instance mutex of this copy, and whether another copy holds it.
+struct InstanceClaim {
+    UniqueKernelHandle mutex;
+    bool previous;
+};
+[[nodiscard]] InstanceClaim ClaimInstance(const wchar_t* name);
 
 // True when another copy of the program was already running at Startup.
 bool PreviousInstance();

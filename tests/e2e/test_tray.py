@@ -22,6 +22,7 @@ from tray_support import (MenuPicture, delete_icon, dismiss_box, distance, foreg
 PRODUCT = "岚石阁内存整理"
 SHOW, ARRANGE, QUIT = 0, 1, 2  # the menu's rows of text, separators not counted
 DESKTOP_SPOT = (100, 100)  # bare desktop, away from every window
+WM_NULL, WM_DPICHANGED = 0x0000, 0x02E0
 
 
 class TrayCase(harness.AppTestCase):
@@ -256,6 +257,19 @@ class TestIconLifetime(TrayCase):
         open_tray_menu(app)
         close_tray_menu(app)
         self.assertTrue(app.running())
+
+    def test_the_icon_still_shows_after_a_dpi_change_and_a_shell_restart(self):
+        app, main = self.start_program()
+        self.assert_one_working_icon("before")
+        # Sent, not posted: each returns once the program has handled it. The
+        # notice goes out as a notify message, which the WM_NULL sent behind it
+        # waits for.
+        harness.send(main["hwnd"], WM_DPICHANGED, 144 | (144 << 16), 0)
+        harness.broadcast_taskbar_created()
+        harness.send(main["hwnd"], WM_NULL)
+        harness.wait_until(lambda: icons_shown("after-dpi-and-notice") == 1, timeout=10,
+                           what="the program's icon in its slot, not an empty one")
+        self.assert_one_working_icon("after-dpi-and-notice")
 
 
 if __name__ == "__main__":

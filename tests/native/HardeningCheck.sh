@@ -98,23 +98,49 @@ ansi=$(grep -c 'A$' <<<"$imports" || true)
 echo "info: $(wc -l <<<"$imports") functions imported by name, $ansi of them ending in A"
 
 # --- the DLL search path ----------------------------------------------------
+# SetDefaultDllDirectories is Windows 8's (7 has it only with an update), so it
+# is looked up at run time, with SetDllDirectoryW("") where it is missing.
 if grep -qx "kernel32.dll SetDefaultDllDirectories" <<<"$imports"; then
-  ok "SetDefaultDllDirectories imported"
+  fail "SetDefaultDllDirectories imported: Windows 7 without KB2533623 would refuse to start"
 else
-  fail "SetDefaultDllDirectories not imported"
+  ok "SetDefaultDllDirectories not imported"
+fi
+if grep -qx "kernel32.dll SetDllDirectoryW" <<<"$imports"; then
+  ok "SetDllDirectoryW imported for the fallback"
+else
+  fail "SetDllDirectoryW not imported: no fallback for the search path"
+fi
+if grep -aq SetDefaultDllDirectories "$exe"; then
+  ok "SetDefaultDllDirectories looked up by name"
+else
+  fail "the name SetDefaultDllDirectories is not in $exe: nothing looks it up"
 fi
 if [ -f "$obj" ]; then
-  # The first call wWinMain makes, with its relocation: it must be the search
-  # path restriction, made before the toolkit loads anything.
-  first=$($objdump -dr --no-show-raw-insn "$obj" |
-    awk '/<_?wWinMain(@[0-9]+)?>:/ { on = 1; next }
+  # wWinMain's calls in the order they are laid out: an import or function by
+  # its (undecorated) name, or "pointer" for a call through a register. The
+  # search path is restricted before the toolkit loads anything: the first
+  # three are the look-up and the call through what it found, and nothing but
+  # the fallback comes before the next.
+  calls=$($objdump -dr --no-show-raw-insn "$obj" |
+    awk -v x86=$([ "$format" = pei-i386 ] && echo 1 || echo 0) '
+         /<_?wWinMain(@[0-9]+)?>:/ { on = 1; next }
          on && /^$/ { exit }
-         on && /call/ { want = 1; next }
-         on && want && /IMAGE_REL_AMD64|R_X86_64|IMAGE_REL_I386|dir32|DISP32/ { print $NF; exit }')
-  if [[ "$first" == __imp_SetDefaultDllDirectories || "$first" == __imp__SetDefaultDllDirectories@* ]]; then
-    ok "wWinMain calls SetDefaultDllDirectories first"
+         on && /\tcall/ { if ($0 ~ /call +\*%/) print "pointer"; else want = 1; next }
+         on && want && /IMAGE_REL_AMD64|R_X86_64|IMAGE_REL_I386|dir32|DISP32/ {
+           name = $NF; sub(/^__imp_/, "", name)
+           if (x86) { sub(/^_/, "", name); sub(/@[0-9]+$/, "", name) }
+           print name; want = 0 }' | tr '\n' ' ')
+  if [[ "$calls" == "GetModuleHandleW GetProcAddress pointer "* ]]; then
+    ok "wWinMain looks up SetDefaultDllDirectories and calls it first"
   else
-    fail "wWinMain's first call is ${first:-unknown}, not SetDefaultDllDirectories"
+    fail "wWinMain's first calls are '${calls:0:80}', not GetModuleHandleW GetProcAddress and the pointer"
+  fi
+  read -r -a after <<<"${calls#GetModuleHandleW GetProcAddress pointer }"
+  if [ "${#after[@]}" -gt 0 ] && [[ " ${after[*]} " == *" SetDllDirectoryW "* ]] &&
+     [[ "${after[0]}" == SetDllDirectoryW || "${after[0]}" == *Startup* ]]; then
+    ok "wWinMain falls back to SetDllDirectoryW before anything else"
+  else
+    fail "wWinMain has no SetDllDirectoryW fallback ahead of its other calls ('${calls:0:120}')"
   fi
 else
   fail "no object file $obj to read wWinMain from"

@@ -256,9 +256,10 @@ if manifests:
         }
         supported = [e.get("Id", "").lower() for e in root.iter(compat + "supportedOS")]
         unknown = [s for s in supported if s not in known_os]
-        check("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}" in supported and not unknown,
-              "supported Windows: %s" % ", ".join(known_os[s] for s in supported if s in known_os),
-              "supportedOS %s (unknown: %s), want Windows 10 among them" % (supported, unknown))
+        # From Windows 7 SP1 on, the oldest system the imports allow: no Vista.
+        names = [known_os.get(s, s) for s in supported]
+        check(names == ["7", "8", "8.1", "10 and 11"], "supported Windows: %s" % ", ".join(names),
+              "supportedOS %s, want exactly 7, 8, 8.1, 10 and 11" % names)
 
 sys.exit(min(failures, 100))
 PY

@@ -248,4 +248,24 @@ TEST(Fonts, AMissingFaceIsAskedForByItsFallback) {
     EXPECT_FALSE(ui::FontInstalled(L"No Such Face Anywhere"));
 }
 
+TEST(SingleInstance, AMutexOfTheNameIsARunningCopyEvenWhenThisAccountMayNotOpenIt) {
+    EXPECT_FALSE(ui::ClaimInstance(L"Local\\Lanshige.Test.Fresh").previous);
+    ui::InstanceClaim first = ui::ClaimInstance(L"Local\\Lanshige.Test.Twice");
+    EXPECT_TRUE(ui::ClaimInstance(L"Local\\Lanshige.Test.Twice").previous);
+
+    // As an elevated copy, or another account's, makes it: a descriptor whose
+    // empty access list grants nothing to anyone.
+    SECURITY_DESCRIPTOR sd{};
+    ACL acl{};
+    ASSERT_TRUE(InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(InitializeAcl(&acl, sizeof acl, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&sd, TRUE, &acl, FALSE));
+    SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
+    ui::UniqueKernelHandle theirs(CreateMutexW(&sa, FALSE, L"Local\\Lanshige.Test.Denied"));
+    ASSERT_TRUE(theirs);
+    const ui::InstanceClaim claim = ui::ClaimInstance(L"Local\\Lanshige.Test.Denied");
+    EXPECT_FALSE(claim.mutex) << "the descriptor was not enforced";
+    EXPECT_TRUE(claim.previous);
+}
+
 }  // namespace

@@ -3,9 +3,15 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <set>
 #include <vector>
 
+#include "resources/resource.h"
 #include "tests/wine/Pump.h"
+#include "tray/Shell.h"
 #include "tray/Tray.h"
 #include "ui/Toolkit.h"
 
@@ -19,6 +25,56 @@ struct Seen {
     LPARAM lParam;
 };
 std::vector<Seen> g_seen;
+// Whether the icon a window had was still alive when it was given a new one.
+bool g_oldIconAliveAtSetIcon = true;
+
+bool Alive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
+int IconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info)) return 0;
+    BITMAP bm{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bm.bmWidth;
+}
+
+// Passes every call on to the real shell, except those it is told to fail,
+// and can run something inside a call, as a message sent meanwhile would.
+class FakeShell : public tray::Shell {
+public:
+    struct Call {
+        DWORD message;
+        HICON icon;
+    };
+    std::vector<Call> calls;
+    std::set<DWORD> failing;
+    DWORD duringMessage = 0;
+    std::function<void()> during;
+    std::optional<RECT> rect;
+    ULONGLONG now = 1'000'000;
+
+    bool Notify(DWORD message, NOTIFYICONDATAW& nid) override {
+        calls.push_back({message, (nid.uFlags & NIF_ICON) ? nid.hIcon : nullptr});
+        if (during && message == duringMessage) std::exchange(during, nullptr)();
+        if (failing.count(message)) return false;
+        return Shell_NotifyIconW(message, &nid) != FALSE;
+    }
+    std::optional<RECT> IconRect(HWND, UINT) override { return rect; }
+    ULONGLONG Now() override { return now; }
+
+    int Count(DWORD message) const {
+        return static_cast<int>(std::count_if(calls.begin(), calls.end(),
+                                              [message](const Call& c) { return c.message == message; }));
+    }
+};
 
 // A window standing in for the main window: its own procedure records what
 // reaches it past the hook.
@@ -35,7 +91,7 @@ public:
         .controls = {},
         .lines = {},
         .cursorId = 0,
-        .iconId = 0,
+        .iconId = IDI_APP,
         .centreAtLoad = false,
         .createAfterLoad = false,
     };
@@ -43,6 +99,10 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_SETICON) {
+            const auto old = reinterpret_cast<HICON>(SendMessageW(Hwnd(), WM_GETICON, wParam, 0));
+            if (old && !Alive(old)) g_oldIconAliveAtSetIcon = false;
+        }
         if (msg >= WM_USER) {
             g_seen.push_back({msg, wParam, lParam});
             return 0x1234;
@@ -59,6 +119,7 @@ class TrayHook : public ::testing::Test {
 protected:
     void SetUp() override {
         g_seen.clear();
+        tray::UseShell(&shell);
         Hooked().Load();
         hwnd = Hooked().Hwnd();
         original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -67,8 +128,39 @@ protected:
     void TearDown() override {
         tray::RemoveTrayIcon();
         Hooked.Unload();
+        tray::UseShell(nullptr);
         PumpFor(50);
     }
+    // Whether the shell has our icon: a modify of nothing fails.
+    bool InShell() {
+        NOTIFYICONDATAW nid{};
+        nid.cbSize = sizeof nid;
+        nid.hWnd = hwnd;
+        nid.uID = tray::kIconId;
+        return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
+    }
+    bool ShellLosesTheIcon() {
+        NOTIFYICONDATAW nid{};
+        nid.cbSize = sizeof nid;
+        nid.hWnd = hwnd;
+        nid.uID = tray::kIconId;
+        return Shell_NotifyIconW(NIM_DELETE, &nid) != FALSE;
+    }
+    // Opens the menu as the shell does and closes it unchosen; the menu's
+    // window rectangle while it was open.
+    RECT OpenAndDismissMenu() {
+        static RECT seen;
+        seen = {};
+        SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            if (HWND menuWindow = FindWindowW(L"#32768", nullptr)) GetWindowRect(menuWindow, &seen);
+            EndMenu();
+        });
+        SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP);
+        return seen;
+    }
+    FakeShell shell;
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     ui::PopupMenu menu{kItems};
     HWND hwnd = nullptr;
     WNDPROC original = nullptr;
@@ -171,6 +263,92 @@ TEST_F(TrayHook, TheShellsRestartNoticeReachesTheHookAndTheWindow) {
     EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid)) << "the icon was added back";
     ASSERT_EQ(g_seen.size(), 1u);
     EXPECT_EQ(g_seen[0].msg, taskbarCreated);
+}
+
+TEST_F(TrayHook, AfterADpiChangeAndARestartTheShellHasALiveIconOfTheNewSize) {
+    EXPECT_EQ(IconWidth(tray::IconSent()), 16);
+    RECT suggested{};
+    GetWindowRect(hwnd, &suggested);
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(hwnd, taskbarCreated, 0, 0);
+    ASSERT_TRUE(shell.calls.back().icon) << "the restart notice re-adds the icon";
+    EXPECT_TRUE(Alive(shell.calls.back().icon)) << "the shell was handed a destroyed icon";
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 24);
+}
+
+TEST_F(TrayHook, AWindowGetsItsNewIconsBeforeTheOldAreDestroyed) {
+    g_oldIconAliveAtSetIcon = true;
+    RECT suggested{};
+    GetWindowRect(hwnd, &suggested);
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(g_oldIconAliveAtSetIcon);
+    EXPECT_TRUE(Alive(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0))));
+}
+
+TEST_F(TrayHook, AFailedAddAfterARestartNoticeIsTriedAgainEveryFewSeconds) {
+    tray::SetTrayTip(L"tip");
+    ASSERT_TRUE(ShellLosesTheIcon());
+    shell.failing = {NIM_ADD, NIM_MODIFY};
+    shell.calls.clear();
+    SendMessageW(hwnd, taskbarCreated, 0, 0);
+    EXPECT_EQ(shell.Count(NIM_ADD), 1);
+    shell.now += 1000;
+    tray::SetTrayTip(L"tip");
+    EXPECT_EQ(shell.Count(NIM_ADD), 1) << "a busy shell is asked again on every tick";
+    shell.now += tray::kAddRetryMs;
+    tray::SetTrayTip(L"tip");
+    EXPECT_EQ(shell.Count(NIM_ADD), 2) << "the unchanged tip hid the failed add";
+    shell.failing.clear();
+    shell.now += tray::kAddRetryMs;
+    tray::SetTrayTip(L"tip");
+    EXPECT_EQ(shell.Count(NIM_ADD), 3);
+    EXPECT_TRUE(InShell());
+    tray::SetTrayTip(L"tip");
+    EXPECT_EQ(shell.calls.size(), 5u) << "an icon in the shell with its tip is left alone";
+}
+
+TEST_F(TrayHook, NoIconIsAddedOnceTheUnloadHasBegun) {
+    // The window is closed while a tip update waits for the shell.
+    tray::SetTrayTip(L"one");
+    shell.calls.clear();
+    shell.failing = {NIM_MODIFY};
+    shell.duringMessage = NIM_MODIFY;
+    shell.during = [] { tray::RemoveTrayIcon(); };
+    tray::SetTrayTip(L"two");
+    ASSERT_EQ(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls[1].message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_FALSE(InShell());
+
+    // Closed while the add itself is on its way, its delete arriving first.
+    shell.failing.clear();
+    shell.duringMessage = NIM_ADD;
+    shell.during = [] { tray::RemoveTrayIcon(); };
+    tray::AddTrayIcon(Hooked(), menu.Handle());
+    EXPECT_FALSE(InShell()) << "an icon outlives its window";
+}
+
+TEST_F(TrayHook, AMenuOpenedFromTheKeyboardOpensAtTheIconAndGivesTheFocusBack) {
+    const POINT cursor{200, 200};
+    ASSERT_TRUE(SetCursorPos(cursor.x, cursor.y));
+    // Far from the pointer, as when Win+B and Enter chose the icon.
+    const int x = 600;
+    const int y = 400;
+    shell.rect = RECT{x, y, x + 24, y + 24};
+    RECT menuRect = OpenAndDismissMenu();
+    // Windows puts it beside the icon, Wine (which ignores the rectangle to
+    // keep clear) on it: either way within half an icon of its centre.
+    const LONG dx = std::max<LONG>({menuRect.left - (x + 12), (x + 12) - menuRect.right, 0});
+    const LONG dy = std::max<LONG>({menuRect.top - (y + 12), (y + 12) - menuRect.bottom, 0});
+    EXPECT_LE(std::max(dx, dy), 12) << "the menu at " << menuRect.left << "," << menuRect.top
+                                    << ", the icon at " << x << "," << y;
+    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1);
+
+    // The pointer over the icon: a click, and the menu opens where it is.
+    shell.rect = RECT{cursor.x - 12, cursor.y - 12, cursor.x + 12, cursor.y + 12};
+    menuRect = OpenAndDismissMenu();
+    EXPECT_EQ(menuRect.left, cursor.x);
+    EXPECT_EQ(menuRect.top, cursor.y);
+    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1) << "a mouse user's focus was moved";
 }
 
 }  // namespace
