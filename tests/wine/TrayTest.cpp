@@ -113,6 +113,21 @@ protected:
 
 ui::FormSlot<HookedForm> Hooked;
 
+// Run by a timer inside the popup menu's own loop. A named CALLBACK, not a
+// lambda: on 32-bit x86 a TIMERPROC is __stdcall.
+bool menuWasOpen;
+HWND foregroundDuringMenu;
+RECT menuRect;
+void CALLBACK LookAtTheMenuAndCloseIt(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND menuWindow = FindWindowW(L"#32768", nullptr);
+    menuWasOpen = menuWindow != nullptr;
+    if (menuWindow) GetWindowRect(menuWindow, &menuRect);
+    foregroundDuringMenu = GetForegroundWindow();
+    EndMenu();
+}
+
+
 constexpr ui::MenuItemDesign kItems[] = {{1, L"One(&O)", true}};
 
 class TrayHook : public ::testing::Test {
@@ -149,15 +164,10 @@ protected:
     // Opens the menu as the shell does and closes it unchosen; the menu's
     // window rectangle while it was open.
     RECT OpenAndDismissMenu() {
-        static RECT seen;
-        seen = {};
-        SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
-            KillTimer(nullptr, id);
-            if (HWND menuWindow = FindWindowW(L"#32768", nullptr)) GetWindowRect(menuWindow, &seen);
-            EndMenu();
-        });
+        menuRect = {};
+        SetTimer(nullptr, 0, 300, LookAtTheMenuAndCloseIt);
         SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP);
-        return seen;
+        return menuRect;
     }
     FakeShell shell;
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
@@ -197,17 +207,6 @@ TEST_F(TrayHook, PassesEveryOtherMessageOnUnchanged) {
     EXPECT_EQ(g_seen[0].lParam, WM_RBUTTONUP);
     EXPECT_EQ(g_seen[5].msg, tray::kCallbackMessage);
     EXPECT_EQ(g_seen[5].lParam, WM_RBUTTONDOWN);
-}
-
-// Run by a timer inside the popup menu's own loop. A named CALLBACK, not a
-// lambda: on 32-bit x86 a TIMERPROC is __stdcall.
-bool menuWasOpen;
-HWND foregroundDuringMenu;
-void CALLBACK LookAtTheMenuAndCloseIt(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    menuWasOpen = FindWindowW(L"#32768", nullptr) != nullptr;
-    foregroundDuringMenu = GetForegroundWindow();
-    EndMenu();
 }
 
 TEST_F(TrayHook, RightButtonReleaseOpensTheMenuAndIsNotPassedOn) {
@@ -334,20 +333,20 @@ TEST_F(TrayHook, AMenuOpenedFromTheKeyboardOpensAtTheIconAndGivesTheFocusBack) {
     const int x = 600;
     const int y = 400;
     shell.rect = RECT{x, y, x + 24, y + 24};
-    RECT menuRect = OpenAndDismissMenu();
+    RECT shown = OpenAndDismissMenu();
     // Windows puts it beside the icon, Wine (which ignores the rectangle to
     // keep clear) on it: either way within half an icon of its centre.
-    const LONG dx = std::max<LONG>({menuRect.left - (x + 12), (x + 12) - menuRect.right, 0});
-    const LONG dy = std::max<LONG>({menuRect.top - (y + 12), (y + 12) - menuRect.bottom, 0});
-    EXPECT_LE(std::max(dx, dy), 12) << "the menu at " << menuRect.left << "," << menuRect.top
+    const LONG dx = std::max<LONG>({shown.left - (x + 12), (x + 12) - shown.right, 0});
+    const LONG dy = std::max<LONG>({shown.top - (y + 12), (y + 12) - shown.bottom, 0});
+    EXPECT_LE(std::max(dx, dy), 12) << "the menu at " << shown.left << "," << shown.top
                                     << ", the icon at " << x << "," << y;
     EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1);
 
     // The pointer over the icon: a click, and the menu opens where it is.
     shell.rect = RECT{cursor.x - 12, cursor.y - 12, cursor.x + 12, cursor.y + 12};
-    menuRect = OpenAndDismissMenu();
-    EXPECT_EQ(menuRect.left, cursor.x);
-    EXPECT_EQ(menuRect.top, cursor.y);
+    shown = OpenAndDismissMenu();
+    EXPECT_EQ(shown.left, cursor.x);
+    EXPECT_EQ(shown.top, cursor.y);
     EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1) << "a mouse user's focus was moved";
 }
 
