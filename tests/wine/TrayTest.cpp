@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "resources/resource.h"
@@ -53,6 +54,7 @@ public:
     struct Call {
         DWORD message;
         HICON icon;
+        std::wstring tip;  // what the call carried, if it carried a tip
     };
     std::vector<Call> calls;
     std::set<DWORD> failing;
@@ -62,7 +64,8 @@ public:
     ULONGLONG now = 1'000'000;
 
     bool Notify(DWORD message, NOTIFYICONDATAW& nid) override {
-        calls.push_back({message, (nid.uFlags & NIF_ICON) ? nid.hIcon : nullptr});
+        calls.push_back({message, (nid.uFlags & NIF_ICON) ? nid.hIcon : nullptr,
+                         (nid.uFlags & NIF_TIP) ? nid.szTip : L""});
         if (during && message == duringMessage) std::exchange(during, nullptr)();
         if (failing.count(message)) return false;
         return Shell_NotifyIconW(message, &nid) != FALSE;
@@ -232,8 +235,11 @@ TEST_F(TrayHook, RightButtonReleaseOpensTheMenuAndIsNotPassedOn) {
 }
 
 TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeed) {
+    shell.calls.clear();
     tray::SetTrayTip(L"岚石阁内存整理\n内存：45.25% 可用");
-    EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(shell.calls[0].tip, L"岚石阁内存整理\n内存：45.25% 可用");
 }
 
 TEST_F(TrayHook, ALostIconIsAddedAgainWithTheTip) {
