@@ -37,6 +37,7 @@ struct CloseGdiObject { void operator()(HGDIOBJ h) const { DeleteObject(h); } };
 struct CloseIcon { void operator()(HICON h) const { DestroyIcon(h); } };
 struct CloseMenu { void operator()(HMENU h) const { DestroyMenu(h); } };
 struct CloseKernelHandle { void operator()(HANDLE h) const { CloseHandle(h); } };
+struct CloseMemoryDc { void operator()(HDC h) const { DeleteDC(h); } };
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;
@@ -44,6 +45,7 @@ using UniquePen = UniqueHandle<HPEN, CloseGdiObject>;
 using UniqueIcon = UniqueHandle<HICON, CloseIcon>;
 using UniqueMenu = UniqueHandle<HMENU, CloseMenu>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
+using UniqueMemoryDc = UniqueHandle<HDC, CloseMemoryDc>;
 
 // BeginPaint/EndPaint for the length of a scope.
 class PaintScope {

@@ -43,13 +43,14 @@ const wchar_t* FaceFor(const FontDesign& design, bool (*installed)(const wchar_t
 double Form::PointsOf(const FontDesign* design) { return (design ? design : &kDefaultFont)->points; }
 
 SIZE Form::TextSize(const LiveControl& c, double points) {
-    HDC dc = GetDC(c.hwnd);
+    // One memory DC for the form's life: a self-sizing label measures itself
+    // at every changed figure, and a window DC each time is a trip to the
+    // window manager (under Wine to the wineserver and X). The font's height
+    // is in pixels already, so the DC's own resolution does not enter.
+    if (!measureDc_) measureDc_.reset(CreateCompatibleDC(nullptr));
     RECT r{};
-    {
-        SelectScope font(dc, FontFor(c.design->font, points));
-        DrawTextW(dc, c.text.c_str(), static_cast<int>(c.text.size()), &r, kMeasureFormat);
-    }
-    ReleaseDC(c.hwnd, dc);
+    SelectScope font(measureDc_.get(), FontFor(c.design->font, points));
+    DrawTextW(measureDc_.get(), c.text.c_str(), static_cast<int>(c.text.size()), &r, kMeasureFormat);
     return {r.right, r.bottom};
 }
 

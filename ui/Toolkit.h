@@ -268,6 +268,7 @@ private:
     HWND tooltip_ = nullptr;
     HWND lastFocus_ = nullptr;
     std::map<std::pair<const FontDesign*, double>, UniqueFont> fonts_;
+    UniqueMemoryDc measureDc_;  // holds none of fonts_ between measurements
     std::map<COLORREF, UniqueBrush> brushes_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
