@@ -149,21 +149,17 @@ protected:
         tray::UseShell(nullptr);
         PumpFor(50);
     }
+    // Straight to the real shell, about our icon and nothing else.
+    bool AskShell(DWORD message) {
+        NOTIFYICONDATAW nid{};
+        nid.cbSize = sizeof nid;
+        nid.hWnd = hwnd;
+        nid.uID = tray::kIconId;
+        return Shell_NotifyIconW(message, &nid) != FALSE;
+    }
     // Whether the shell has our icon: a modify of nothing fails.
-    bool InShell() {
-        NOTIFYICONDATAW nid{};
-        nid.cbSize = sizeof nid;
-        nid.hWnd = hwnd;
-        nid.uID = tray::kIconId;
-        return Shell_NotifyIconW(NIM_MODIFY, &nid) != FALSE;
-    }
-    bool ShellLosesTheIcon() {
-        NOTIFYICONDATAW nid{};
-        nid.cbSize = sizeof nid;
-        nid.hWnd = hwnd;
-        nid.uID = tray::kIconId;
-        return Shell_NotifyIconW(NIM_DELETE, &nid) != FALSE;
-    }
+    bool InShell() { return AskShell(NIM_MODIFY); }
+    bool ShellLosesTheIcon() { return AskShell(NIM_DELETE); }
     // Opens the menu as the shell does and closes it unchosen; the menu's
     // window rectangle while it was open.
     RECT OpenAndDismissMenu() {
