@@ -53,14 +53,18 @@ class TestDesktop(unittest.TestCase):
                                      ["wqy-microhei.ttc,WenQuanYi Micro Hei"], face)
 
     def test_screenshot_pixels_match_the_screen(self):
-        # A Wine process keeps the desktop window up while the screen is taken.
-        with harness.MemoryClaim(1, seconds=60):
-            shot = harness.Screenshot("desktop")
-        self.assertGreaterEqual((shot.width, shot.height), (800, 600))
         # The desktop background is one flat colour away from the taskbar.
-        background = shot.pixel(400, 300)
-        self.assertEqual(shot.colours(380, 280, 40, 40), {background: 1600})
-        self.assertNotEqual(shot.pixel(400, 590), background)
+        def drawn():
+            shot = harness.Screenshot("desktop")
+            background = shot.pixel(400, 300)
+            flat = shot.colours(380, 280, 40, 40) == {background: 1600}
+            return shot if flat and shot.pixel(400, 590) != background else None
+
+        # A Wine process keeps the desktop window up while the screen is
+        # taken; the desktop draws itself a moment after that process starts.
+        with harness.MemoryClaim(1, seconds=60):
+            shot = harness.wait_until(drawn, timeout=20, what="the desktop and its taskbar on the screen")
+        self.assertGreaterEqual((shot.width, shot.height), (800, 600))
 
     def tearDown(self):
         harness.wineserver_wait(96)
