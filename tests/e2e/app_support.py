@@ -26,6 +26,7 @@ ARRANGE_WAITING = "正在整理内存，请稍等..."
 ARRANGE_DONE = "内存整理完毕！单击窗体返回"
 TIP_PATTERN = re.compile(r"^岚石阁内存整理\n内存：[0-9]+[.,][0-9]{2}% 可用$")
 
+WM_NULL = 0x0000
 WM_LBUTTONDOWN, WM_LBUTTONUP = 0x0201, 0x0202
 
 
@@ -92,11 +93,21 @@ def menu_windows(app):
     return [w for w in app.windows(visible_only=True) if w["class"] == MENU_CLASS]
 
 
+def wait_main_window(app, timeout=30):
+    """Waits for the main window to show; returns its record as it stands
+    once the handler that showed it has returned. A message sent to the
+    window is answered only then, and Wine may report the rectangle of the
+    moment before the window was centred for a little while after it shows."""
+    main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=timeout)
+    harness.send(main["hwnd"], WM_NULL, dpi=app.dpi)
+    return app.find_window(cls=MAIN_CLASS, title=MAIN_TITLE) or main
+
+
 def launch_to_main_window(case, settle=0.0):
     """Starts the program, waits past the start window for the main window
     and lets it settle for `settle` seconds; returns (app, main window)."""
     app = case.launch()
-    main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=30)
+    main = wait_main_window(app)
     time.sleep(settle)
     return app, main
 

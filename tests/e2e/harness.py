@@ -140,8 +140,10 @@ def _run_probe(args, env, timeout, check):
     # Once in a few hundred runs on a loaded machine, wine exits 1 before the
     # probe runs at all: nothing on stdout or stderr (the probe answers every
     # command, its failures included, with a line). Such a probe did nothing,
-    # so it is run once more.
-    for attempt in range(2):
+    # so it is run again, a moment later (it was seen twice in a row once).
+    for attempt in range(3):
+        if attempt:
+            time.sleep(1)
         proc, stdout, stderr = _run_once(cmd, env, timeout)
         if stdout.strip() or stderr.strip() or proc.returncode == 0:
             break

@@ -11,7 +11,7 @@ import unittest
 
 import harness
 from app_support import (ARRANGE_CLASS, BOX_CLASS, MNU_SHOW, command, follows_a_claim, icons_shown,
-                         launch_to_main_window, message_box)
+                         launch_to_main_window, message_box, wait_main_window)
 from main_window_support import (BANDS, BY_NAME, CLIENT_TWIPS, CONTROLS, DARK_PANEL, FORM_BACK, GREY_PANEL,
                                  LABEL_POINTS, MAIN_CLASS, MAIN_TITLE, MEGABYTE, PBM_GETPOS, PBM_GETRANGE, WHITE,
                                  WS_CAPTION, WS_THICKFRAME, band_for, em_pixels, exact_pixels, near,
@@ -39,7 +39,7 @@ class MainWindowCase(harness.AppTestCase):
         """Starts the program and waits for the main window with its first
         figures; returns (app, window record, children by id)."""
         app = self.launch(dpi=dpi, lang=lang)
-        win = app.wait_window(cls=MAIN_CLASS, timeout=40)
+        win = wait_main_window(app, timeout=40)
 
         def filled():
             kids = self.children_by_id(app, win)
