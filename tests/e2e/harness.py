@@ -140,10 +140,11 @@ def _run_probe(args, env, timeout, check):
     # Once in a few hundred runs on a loaded machine, wine exits 1 before the
     # probe runs at all: nothing on stdout or stderr (the probe answers every
     # command, its failures included, with a line). Such a probe did nothing,
-    # so it is run again, a moment later (it was seen twice in a row once).
-    for attempt in range(3):
+    # so it is run again, a little later each time: it was once seen three
+    # times in a row, a second apart, with the program and the desktop well.
+    for attempt in range(5):
         if attempt:
-            time.sleep(1)
+            time.sleep(attempt)
         proc, stdout, stderr = _run_once(cmd, env, timeout)
         if stdout.strip() or stderr.strip() or proc.returncode == 0:
             break
