@@ -5,6 +5,9 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cwchar>
+
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
 #include "tests/wine/DestroyWatch.h"
@@ -295,6 +298,36 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     bool labelBelow = false;
     for (; above; above = GetWindow(above, GW_HWNDNEXT)) labelBelow |= above == w.Control(MainWindow::lblMain);
     EXPECT_TRUE(labelBelow);
+}
+
+// Runs inside the refusal's message box, in the copy of this program that the
+// death test starts: the box's text and icon, and whether anything was made
+// before it, go to stderr, where the test reads them.
+void CALLBACK JudgeAndCloseTheRefusal(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"非法操作");
+    DWORD owner = 0;
+    if (box) GetWindowThreadProcessId(box, &owner);
+    if (owner != GetCurrentProcessId()) return;  // not up yet
+    KillTimer(nullptr, id);
+    wchar_t text[64] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 64);
+    const auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0));
+    std::fprintf(stderr, "text %s, stop icon %s, windows %d, main window %s\n",
+                 std::wcscmp(text, L"程序已经启动！") == 0 ? "right" : "wrong",
+                 icon == LoadIconW(nullptr, IDI_HAND) ? "yes" : "no", ui::LoadedFormCount(),
+                 Form2.Exists() ? "made" : "none");
+    SendMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// The copy the death test starts finds this one's instance mutex: to it, a
+// copy of the program is already running.
+TEST(StartWindowDeathTest, ASecondCopyIsRefusedWithTheStopBoxBeforeAnyWindowAndEnds) {
+    EXPECT_EXIT(
+        {
+            SetTimer(nullptr, 0, 50, JudgeAndCloseTheRefusal);
+            ui::Form1().Load();
+        },
+        ::testing::ExitedWithCode(0), "text right, stop icon yes, windows 0, main window none");
 }
 
 }  // namespace
