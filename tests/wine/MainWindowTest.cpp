@@ -10,6 +10,7 @@
 
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
+#include "memory/ReadMemoryStatus.h"
 #include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "tray/Tray.h"
@@ -119,6 +120,29 @@ TEST_F(MainWindowTest, TheVirtualTotalIsTheProcesssOwnAddressSpace) {
     } else {
         EXPECT_GE(total, 1ull << 40);
     }
+}
+
+TEST(ReadMemoryStatus, EachOfTheSystemsFiguresLandsInItsOwnField) {
+    MEMORYSTATUSEX system{};
+    system.dwLength = sizeof system;
+    system.dwMemoryLoad = 55;
+    system.ullTotalPhys = 268'435'456;
+    system.ullAvailPhys = 121'470'976;
+    system.ullTotalPageFile = 644'245'504;
+    system.ullAvailPageFile = 322'122'752;
+    system.ullTotalVirtual = 2'147'221'504;
+    system.ullAvailVirtual = 2'000'000'000;
+    memory::MEMORYSTATUS record{};
+    record.dwLength = 64;
+    memory::CopyFigures(system, record);
+    EXPECT_EQ(record.dwLength, 64u) << "set once, by the main window";
+    EXPECT_EQ(record.dwMemoryLoad, 55u);
+    EXPECT_EQ(record.dwTotalPhys, 268'435'456u);
+    EXPECT_EQ(record.dwAvailPhys, 121'470'976u);
+    EXPECT_EQ(record.dwTotalPageFile, 644'245'504u);
+    EXPECT_EQ(record.dwAvailPageFile, 322'122'752u);
+    EXPECT_EQ(record.dwTotalVirtual, 2'147'221'504u);
+    EXPECT_EQ(record.dwAvailVirtual, 2'000'000'000u);
 }
 
 TEST_F(MainWindowTest, TheRefreshTimerTicksAboutEverySecondEvenWhenHidden) {
