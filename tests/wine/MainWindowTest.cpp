@@ -53,6 +53,33 @@ bool LooksDefault(const ui::Form& form, int id) {
     return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
 
+// 121,470,976 of 268,435,456 bytes free: 45.25 % and 115.84 MB.
+memory::MEMORYSTATUS WorkedExample() {
+    memory::MEMORYSTATUS s{};
+    s.dwTotalPhys = 268'435'456;
+    s.dwAvailPhys = 121'470'976;
+    return s;
+}
+
+// The user's decimal separator, changed as the regional settings change it
+// (the figures are read from there) and put back at the end of the test.
+class DecimalSeparator {
+public:
+    explicit DecimalSeparator(const wchar_t* separator) {
+        GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, old_, ARRAYSIZE(old_));
+        changed = SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator) != FALSE;
+    }
+    ~DecimalSeparator() {
+        if (changed) SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, old_);
+    }
+    DecimalSeparator(const DecimalSeparator&) = delete;
+    DecimalSeparator& operator=(const DecimalSeparator&) = delete;
+    bool changed = false;
+
+private:
+    wchar_t old_[8] = {};
+};
+
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { Form2().Load(); }
@@ -99,14 +126,23 @@ TEST_F(MainWindowTest, TheMenuHasItsFiveItemsInOrder) {
 
 TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresInTheLabelTheBarAndTheTip) {
     MainWindow& w = Form2();
-    memory::MEMORYSTATUS s{};
-    s.dwTotalPhys = 268'435'456;
-    s.dwAvailPhys = 121'470'976;
-    w.ShowFigures(s);
+    w.ShowFigures(WorkedExample());
     EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
     EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
     EXPECT_EQ(SendMessageW(w.Control(MainWindow::pgbMem), PBM_GETPOS, 0, 0), 121'470'976 >> w.ProgressShift());
     EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
+}
+
+TEST_F(MainWindowTest, ANewDecimalSeparatorIsTakenOnceTheRegionalSettingsAnnounceIt) {
+    MainWindow& w = Form2();
+    HWND label = w.Control(MainWindow::lblMain);
+    DecimalSeparator comma(L",");
+    ASSERT_TRUE(comma.changed);
+    w.ShowFigures(WorkedExample());
+    EXPECT_EQ(TextOf(label), L"45.25%\n(115.84 MB)") << "the separator is read on every tick";
+    SendMessageW(w.Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+    w.ShowFigures(WorkedExample());
+    EXPECT_EQ(TextOf(label), L"45,25%\n(115,84 MB)");
 }
 
 TEST_F(MainWindowTest, TheVirtualTotalIsTheProcesssOwnAddressSpace) {
