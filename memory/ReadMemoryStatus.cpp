@@ -1,21 +1,22 @@
 #include "memory/ReadMemoryStatus.h"
 
-#include <windows.h>
-
 namespace memory {
 
 void ReadMemoryStatus() {
     MEMORYSTATUSEX ex{};
     ex.dwLength = sizeof ex;
-    MEMORYSTATUS& s = Status();
     if (!GlobalMemoryStatusEx(&ex)) return;  // keep the last figures rather than show zeros
-    s.dwMemoryLoad = ex.dwMemoryLoad;
-    s.dwTotalPhys = ex.ullTotalPhys;
-    s.dwAvailPhys = ex.ullAvailPhys;
-    s.dwTotalPageFile = ex.ullTotalPageFile;
-    s.dwAvailPageFile = ex.ullAvailPageFile;
-    s.dwTotalVirtual = ex.ullTotalVirtual;
-    s.dwAvailVirtual = ex.ullAvailVirtual;
+    CopyFigures(ex, Status());
+}
+
+void CopyFigures(const MEMORYSTATUSEX& system, MEMORYSTATUS& record) {
+    record.dwMemoryLoad = system.dwMemoryLoad;
+    record.dwTotalPhys = system.ullTotalPhys;
+    record.dwAvailPhys = system.ullAvailPhys;
+    record.dwTotalPageFile = system.ullTotalPageFile;
+    record.dwAvailPageFile = system.ullAvailPageFile;
+    record.dwTotalVirtual = system.ullTotalVirtual;
+    record.dwAvailVirtual = system.ullAvailVirtual;
 }
 
 NumberFormat UserNumberFormat() {

@@ -5,8 +5,12 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+#include <cwchar>
+
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
+#include "memory/ReadMemoryStatus.h"
 #include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "tray/Tray.h"
@@ -48,6 +52,33 @@ void Key(ui::Form& form, WPARAM key) {
 bool LooksDefault(const ui::Form& form, int id) {
     return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
+
+// 121,470,976 of 268,435,456 bytes free: 45.25 % and 115.84 MB.
+memory::MEMORYSTATUS WorkedExample() {
+    memory::MEMORYSTATUS s{};
+    s.dwTotalPhys = 268'435'456;
+    s.dwAvailPhys = 121'470'976;
+    return s;
+}
+
+// The user's decimal separator, changed as the regional settings change it
+// (the figures are read from there) and put back at the end of the test.
+class DecimalSeparator {
+public:
+    explicit DecimalSeparator(const wchar_t* separator) {
+        GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, old_, ARRAYSIZE(old_));
+        changed = SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, separator) != FALSE;
+    }
+    ~DecimalSeparator() {
+        if (changed) SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, old_);
+    }
+    DecimalSeparator(const DecimalSeparator&) = delete;
+    DecimalSeparator& operator=(const DecimalSeparator&) = delete;
+    bool changed = false;
+
+private:
+    wchar_t old_[8] = {};
+};
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -95,14 +126,23 @@ TEST_F(MainWindowTest, TheMenuHasItsFiveItemsInOrder) {
 
 TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresInTheLabelTheBarAndTheTip) {
     MainWindow& w = Form2();
-    memory::MEMORYSTATUS s{};
-    s.dwTotalPhys = 268'435'456;
-    s.dwAvailPhys = 121'470'976;
-    w.ShowFigures(s);
+    w.ShowFigures(WorkedExample());
     EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
     EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
     EXPECT_EQ(SendMessageW(w.Control(MainWindow::pgbMem), PBM_GETPOS, 0, 0), 121'470'976 >> w.ProgressShift());
     EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
+}
+
+TEST_F(MainWindowTest, ANewDecimalSeparatorIsTakenOnceTheRegionalSettingsAnnounceIt) {
+    MainWindow& w = Form2();
+    HWND label = w.Control(MainWindow::lblMain);
+    DecimalSeparator comma(L",");
+    ASSERT_TRUE(comma.changed);
+    w.ShowFigures(WorkedExample());
+    EXPECT_EQ(TextOf(label), L"45.25%\n(115.84 MB)") << "the separator is read on every tick";
+    SendMessageW(w.Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
+    w.ShowFigures(WorkedExample());
+    EXPECT_EQ(TextOf(label), L"45,25%\n(115,84 MB)");
 }
 
 TEST_F(MainWindowTest, TheVirtualTotalIsTheProcesssOwnAddressSpace) {
@@ -116,6 +156,29 @@ TEST_F(MainWindowTest, TheVirtualTotalIsTheProcesssOwnAddressSpace) {
     } else {
         EXPECT_GE(total, 1ull << 40);
     }
+}
+
+TEST(ReadMemoryStatus, EachOfTheSystemsFiguresLandsInItsOwnField) {
+    MEMORYSTATUSEX system{};
+    system.dwLength = sizeof system;
+    system.dwMemoryLoad = 55;
+    system.ullTotalPhys = 268'435'456;
+    system.ullAvailPhys = 121'470'976;
+    system.ullTotalPageFile = 644'245'504;
+    system.ullAvailPageFile = 322'122'752;
+    system.ullTotalVirtual = 2'147'221'504;
+    system.ullAvailVirtual = 2'000'000'000;
+    memory::MEMORYSTATUS record{};
+    record.dwLength = 64;
+    memory::CopyFigures(system, record);
+    EXPECT_EQ(record.dwLength, 64u) << "set once, by the main window";
+    EXPECT_EQ(record.dwMemoryLoad, 55u);
+    EXPECT_EQ(record.dwTotalPhys, 268'435'456u);
+    EXPECT_EQ(record.dwAvailPhys, 121'470'976u);
+    EXPECT_EQ(record.dwTotalPageFile, 644'245'504u);
+    EXPECT_EQ(record.dwAvailPageFile, 322'122'752u);
+    EXPECT_EQ(record.dwTotalVirtual, 2'147'221'504u);
+    EXPECT_EQ(record.dwAvailVirtual, 2'000'000'000u);
 }
 
 TEST_F(MainWindowTest, TheRefreshTimerTicksAboutEverySecondEvenWhenHidden) {
@@ -295,6 +358,36 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     bool labelBelow = false;
     for (; above; above = GetWindow(above, GW_HWNDNEXT)) labelBelow |= above == w.Control(MainWindow::lblMain);
     EXPECT_TRUE(labelBelow);
+}
+
+// Runs inside the refusal's message box, in the copy of this program that the
+// death test starts: the box's text and icon, and whether anything was made
+// before it, go to stderr, where the test reads them.
+void CALLBACK JudgeAndCloseTheRefusal(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"#32770", L"非法操作");
+    DWORD owner = 0;
+    if (box) GetWindowThreadProcessId(box, &owner);
+    if (owner != GetCurrentProcessId()) return;  // not up yet
+    KillTimer(nullptr, id);
+    wchar_t text[64] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 64);
+    const auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0));
+    std::fprintf(stderr, "text %s, stop icon %s, windows %d, main window %s\n",
+                 std::wcscmp(text, L"程序已经启动！") == 0 ? "right" : "wrong",
+                 icon == LoadIconW(nullptr, IDI_HAND) ? "yes" : "no", ui::LoadedFormCount(),
+                 Form2.Exists() ? "made" : "none");
+    SendMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// The copy the death test starts finds this one's instance mutex: to it, a
+// copy of the program is already running.
+TEST(StartWindowDeathTest, ASecondCopyIsRefusedWithTheStopBoxBeforeAnyWindowAndEnds) {
+    EXPECT_EXIT(
+        {
+            SetTimer(nullptr, 0, 50, JudgeAndCloseTheRefusal);
+            ui::Form1().Load();
+        },
+        ::testing::ExitedWithCode(0), "text right, stop icon yes, windows 0, main window none");
 }
 
 }  // namespace
