@@ -165,9 +165,11 @@ def wwinmain_calls(obj):
     """wWinMain's calls in the order they are laid out: the (undecorated) name
     of the import or function, or "pointer" for a call through a register or
     memory with no relocation. pefile reads images, not object files, and
-    disassembling needs objdump; its line layout has been the same for many
-    releases (2.40 and 2.44 alike): an instruction is "OFFSET:<tab>insn", a
-    relocation of the instruction above it "<tabs>OFFSET: TYPE<tab>SYMBOL"."""
+    disassembling needs objdump. Only its line layout is relied on, the same
+    for many releases: an instruction line starts with its offset (padded with
+    spaces), a relocation of the instruction above it with tabs and then
+    "OFFSET: TYPE SYMBOL"; the type names (IMAGE_REL_AMD64_REL32, dir32,
+    DISP32) are not."""
     out = run([image.tool("objdump"), "-dr", "--no-show-raw-insn", obj])
     calls, inside, call = [], False, None
     for line in out.splitlines():
@@ -176,7 +178,7 @@ def wwinmain_calls(obj):
             continue
         if not inside:
             continue
-        reloc = re.match(r"^\s+[0-9a-f]+: (\S+)\t(\S+)\s*$", line)
+        reloc = re.match(r"^\t+[0-9a-f]+:\s+(\S+)\s+(\S+)", line)
         if reloc:
             if call is not None and call[1] is None:
                 call[1] = image.function_name(re.sub(r"[+-]0x[0-9a-f]+$", "", reloc.group(2)))
