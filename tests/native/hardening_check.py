@@ -68,7 +68,7 @@ def referrers(map_path):
     reference table of ld's link map. A row is a symbol at the start of a line
     followed by the files that define it and those that refer to it, one per
     line, indented; only the first file can share the symbol's line."""
-    table, symbol, files = {}, None, None
+    table, files = {}, None
     with open(map_path, encoding="utf-8", errors="replace") as lines:
         for line in lines:
             if line.startswith("Cross Reference Table"):
@@ -116,11 +116,11 @@ def wide_names(dll):
 
 # An ANSI function imported where a wide one exists turns Chinese text into
 # question marks on any system whose code page is not 936. The GCC run-time
-# has a few, with ASCII names or messages of its own: x86's crtbegin.o looks
-# for libgcc_s_dw2-1.dll with GetModuleHandleA and LoadLibraryA, GCC 14's
-# libstdc++ formats system error texts with FormatMessageA. The link map says
-# which files refer to each import: one in the toolchain's directories passes
-# no user text, one of ours (the build tree) does.
+# has a few, for ASCII names or texts of its own: x86's crtbegin.o looks for
+# libgcc_s_dw2-1.dll with GetModuleHandleA and LoadLibraryA, and GCC 14's
+# run-time brings FormatMessageA. The link map names every file that refers
+# to an import: those in the compiler's library directories pass no user
+# text; any other (ours, from the build tree) fails the check.
 ansi = sorted((dll, fn) for dll, fn in named if fn.endswith("A"))
 suspects = []
 for dll, fn in ansi:
