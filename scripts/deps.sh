@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
   fonts-wine fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3 zip unzip
+  # The checks of the built executables read them with pefile (/usr/bin/python3).
+  python3-pefile
 )
 # The 32-bit build runs under Debian's 32-bit Wine, an i386 package (multiarch).
 # With it /usr/bin/wine starts the 32-bit loader, which starts 64-bit programs
