@@ -42,7 +42,9 @@ roots=$repo/build/roots
 root=$roots/$release
 mkdir -p "$roots"
 
-# One run at a time makes or enters a root; the flock is held for the run.
+# A root is made by one run at a time, and never while another runs in it:
+# the lock is exclusive while the root is checked and made, then shared for
+# the run.
 exec 7>"$roots/$release.lock"
 flock 7
 
@@ -69,6 +71,7 @@ if [ ! -f "$root/.ready" ]; then
   touch "$root/.ready"
   echo "debian-root: $release root made in $((SECONDS - start)) s"
 fi
+flock -s 7
 cp -f /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 mkdir -p "$root/src" "$root/var/lib/project-build"
 

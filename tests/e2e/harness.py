@@ -22,6 +22,7 @@ origin, so they are also what xdotool and the screenshots use.
 
 import json
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -41,6 +42,10 @@ WINE_SYSTEM_EXES = {
     "explorer.exe", "winemenubuilder.exe", "conhost.exe", "start.exe", "probe.exe",
     "wineboot.exe", "rundll32.exe", "tabtip.exe",
 }
+
+# Windows every process with a window gets from the system: the input
+# method's (Windows and Wine 8: "IME"; Wine 10 adds "Wine IME").
+SYSTEM_WINDOW_CLASSES = {"IME", "Wine IME"}
 
 DEFAULT_TIMEOUT = 30.0
 
@@ -328,6 +333,34 @@ def key(*names):
 
 def type_text(text):
     _xdotool("type", "--delay", 40, text)
+
+
+_XWININFO_LINE = re.compile(r"^\s*(0x[0-9a-f]+) .*\s(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$")
+
+
+def focus_x_window_of(win):
+    """Gives the X input focus to the X window that shows the Wine window
+    `win` (a probe record), if it has one of its own; returns its X id.
+
+    Windows sends keys to the foreground window's thread. Wine 8 draws the
+    whole shell desktop in one X window, which keeps the X focus, and routes
+    keys to the foreground thread itself. Wine 10 makes each top-level window
+    an X window of its own inside the desktop's, and xdotool's keys go to the
+    X window that has the X focus: after a click on the taskbar that is the
+    taskbar's, whichever window the program then brought in front. This hands
+    the X focus to the window a key is meant for, as Windows' foreground
+    would."""
+    left, top, right, bottom = win["rect"]
+    tree = subprocess.run(["xwininfo", "-root", "-tree"], env=wine_env(), capture_output=True, text=True,
+                          timeout=30, stdin=subprocess.DEVNULL).stdout
+    found = None
+    for line in tree.splitlines():
+        m = _XWININFO_LINE.match(line)
+        if m and [int(v) for v in m.group(2, 3, 4, 5)] == [right - left, bottom - top, left, top]:
+            found = m.group(1)
+    if found:
+        _xdotool("windowfocus", "--sync", int(found, 16))
+    return found
 
 
 def click_client(win, x, y, button=1):

@@ -243,10 +243,14 @@ class TestMainWindowAt96Dpi(MainWindowCase):
         bar = self.children_by_id(app, win)[BY_NAME["pgbMem"].id]["hwnd"]
 
         def bar_agrees_with_the_label():
-            # Both come from one tick; a read that straddles two ticks may
-            # differ by what moved in one second.
-            shown = self.main_label(app, win).megabytes
-            filled = harness.send(bar, PBM_GETPOS, 0, 0) / harness.send(bar, PBM_GETRANGE, 0, 0)
+            # Both come from one tick. The label is read on both sides of the
+            # bar, until no tick with other figures fell between: under a
+            # claim and a busy machine one second can move hundreds of MB.
+            def within_one_tick():
+                shown = self.main_label(app, win).megabytes
+                filled = harness.send(bar, PBM_GETPOS, 0, 0) / harness.send(bar, PBM_GETRANGE, 0, 0)
+                return (shown, filled) if self.main_label(app, win).megabytes == shown else None
+            shown, filled = harness.wait_until(within_one_tick, timeout=20, what="the label and the bar of one tick")
             self.assertAlmostEqual(filled * harness.memstatus()["total_phys"] / MEGABYTE, shown, delta=160)
 
         before, during, after = follows_a_claim(lambda: self.main_label(app, win).megabytes,

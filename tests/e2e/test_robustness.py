@@ -135,12 +135,13 @@ def prefix_state(prefix):
 
 # Device keys Wine's display driver rewrites (with the time of day) whenever a
 # process asks about monitors; the program does, the baseline does not.
-WINE_DEVICE_KEYS = (
-    r"system.reg:System\\CurrentControlSet\\Control\\Class\\",
-    r"system.reg:System\\CurrentControlSet\\Enum\\",
-    r"system.reg:System\\CurrentControlSet\\Control\\Video\\",
-    r"system.reg:Hardware\\DeviceMap\\Video",
-)
+# Wine 8 writes them under CurrentControlSet, Wine 10 under ControlSet001
+# (which CurrentControlSet links to, as on Windows).
+WINE_DEVICE_KEYS = tuple(
+    r"system.reg:System\\%s\\%s" % (control_set, key)
+    for control_set in ("CurrentControlSet", "ControlSet001")
+    for key in (r"Control\\Class\\", r"Enum\\", r"Control\\Video\\")
+) + (r"system.reg:Hardware\\DeviceMap\\Video",)
 
 
 def changes(before, after):

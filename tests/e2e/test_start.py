@@ -150,7 +150,7 @@ class TestSingleInstance(harness.AppTestCase):
         self.assertGreater(red_pixels(shot, icon["screen_rect"]), 150, "not the stop icon")
         # Nothing else of the second copy's: no window, no icon.
         others = [w for w in harness.top_windows(pid=second_pid, visible_only=False)
-                  if w["class"] not in (BOX_CLASS, "IME")]
+                  if w["class"] != BOX_CLASS and w["class"] not in harness.SYSTEM_WINDOW_CLASSES]
         self.assertEqual(others, [])
         self.assertEqual(icons_shown("two-copies"), 1)
 

@@ -589,6 +589,31 @@ int CmdSysInfo() {
 
 // Which face GDI really uses for a requested name, and whether it has glyphs
 // for the text: shows the font replacements of the prefix at work.
+// The pixels of `text` drawn in black on white with the DC's font into a
+// 64 x 64 bitmap. Drawing goes through GDI's font linking, which the glyph
+// look-up does not: a face without CJK glyphs still draws them from the
+// fonts its FontLink entry names.
+std::vector<uint32_t> Drawn(HDC dc, const std::wstring& text) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 64;
+    bi.bmiHeader.biHeight = -64;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    RECT all{0, 0, 64, 64};
+    SetBkColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, RGB(0, 0, 0));
+    ExtTextOutW(dc, 4, 4, ETO_OPAQUE, &all, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+    GdiFlush();
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + 64 * 64);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    return pixels;
+}
+
 int CmdFont(int argc, wchar_t** argv) {
     if (argc < 4) return Fail(L"usage: font FACE TEXT");
     HDC dc = CreateCompatibleDC(nullptr);
@@ -623,11 +648,16 @@ int CmdFont(int argc, wchar_t** argv) {
         for (size_t i = 0; i < text.size(); ++i)
             if (glyphs[i] == 0xFFFF) ++missing;
     }
+    // Characters that draw as the box of a character no font has (U+FFFF).
+    const std::vector<uint32_t> box = Drawn(dc, L"\xFFFF");
+    int drawnMissing = 0;
+    for (wchar_t c : text)
+        if (Drawn(dc, std::wstring(1, c)) == box) ++drawnMissing;
     SelectObject(dc, old);
     DeleteObject(font);
     DeleteDC(dc);
     Emit(Json().Str("requested", argv[2]).Str("face", face).Str("family", family).Str("full_name", full).Int(
-        "missing_glyphs", missing));
+        "missing_glyphs", missing).Int("drawn_missing", drawnMissing));
     return 0;
 }
 
@@ -789,8 +819,13 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // Physical pixels, the same the X server and xdotool use, at any DPI.
-    SetProcessDPIAware();
+    // Physical pixels, the same the X server and xdotool use, at any DPI and
+    // on any monitor: per-monitor aware where the system knows it (Windows
+    // 10 1703, Wine 10), else aware of the system DPI.
+    using SetContext = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    auto setContext = reinterpret_cast<SetContext>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (!setContext || !setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) SetProcessDPIAware();
     if (argc < 2) return Usage();
     std::wstring cmd = argv[1];
     if (cmd == L"list") return CmdList(argc, argv);
