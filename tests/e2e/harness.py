@@ -101,6 +101,8 @@ def wine_env(dpi=96, lang=None):
 
 # The locale the last Wine process of each prefix ran under.
 _prefix_lang = {}
+# The DPI of the prefix the last program was started in (App.start).
+_session_dpi = 96
 
 
 def prepared_env(dpi=96, lang=None):
@@ -278,6 +280,10 @@ def _probe_call(dpi, env, args, timeout, check):
             server = None
         try:
             if server is None:
+                # One session on the X screen at a time: the other prefix's
+                # probe would keep its desktop up.
+                for other in [d for d in _probes if d != dpi]:
+                    stop_probe(other)
                 server = _probes[dpi] = _ProbeServer(env)
                 server.wait_ready()
             rc, out = server.call(args, timeout)
@@ -464,12 +470,59 @@ def mouse_up(x, y, button=1):
     _xdotool("mousemove", int(x), int(y), "mouseup", button)
 
 
-def key(*names):
-    """X key names, e.g. key("Escape"), key("alt+F4"), key("Down", "Return")."""
+def key(*names, dpi=None):
+    """X key names, e.g. key("Escape"), key("alt+F4"), key("Down", "Return").
+
+    They go to the foreground window of the session of the last program
+    started (or of dpi), once X's keyboard focus is on it (see
+    focus_keys_on_foreground)."""
+    focus_keys_on_foreground(dpi)
     _xdotool("key", "--delay", 60, *names)
 
 
-def type_text(text):
+def x_focus():
+    """The X window that has the keyboard focus, or None."""
+    out = subprocess.run(["xdotool", "getwindowfocus"], env=wine_env(), capture_output=True, text=True, timeout=30,
+                         stdin=subprocess.DEVNULL).stdout.strip()
+    return int(out) if out.isdigit() else None
+
+
+def focus_keys_on_foreground(dpi=None, timeout=1.0):
+    """Makes sure X sends keys to the X window of Windows' foreground window.
+
+    Wine names a window the foreground one at once and moves X's keyboard
+    focus to its X window a moment later (10 ms or more): keys sent in
+    between go to the window that had the focus, mostly the shell's, and are
+    lost. Wine's request for the focus carries the time of the message being
+    handled, and X drops a request older than its last change of focus, so a
+    window shown by a posted message a few milliseconds after another one was
+    hidden never gets it. After timeout this does what Wine's request would
+    have done. A hidden foreground window has no X window to get keys: then
+    nothing is done."""
+    dpi = dpi or _session_dpi
+
+    def target():
+        fg = probe("foreground", dpi=dpi)
+        return fg[0]["x11_window"] if fg and fg[0]["visible"] and fg[0]["x11_window"] else None
+
+    try:
+        wait_until(lambda: target() in (None, x_focus()), timeout=timeout, interval=0.02,
+                   what="X's keyboard focus on the foreground window")
+        return
+    except HarnessError:
+        pass
+    window, focus = target(), x_focus()
+    if window in (None, focus):
+        return
+    print("\nkeys: X's keyboard focus stayed on X window %s, not the foreground window's %s: moved it there"
+          % (focus, window), file=sys.stderr, flush=True)
+    _xdotool("windowfocus", window)
+    wait_until(lambda: target() in (None, x_focus()), timeout=5, interval=0.02,
+               what="X's keyboard focus on X window %s" % window)
+
+
+def type_text(text, dpi=None):
+    focus_keys_on_foreground(dpi)
     _xdotool("type", "--delay", 40, text)
 
 
@@ -613,6 +666,8 @@ class App:
         for d in (96, 144):
             if os.environ.get("WINEPREFIX_144" if d == 144 else "WINEPREFIX"):
                 wineserver_wait(d, timeout=20)
+        global _session_dpi
+        _session_dpi = self.dpi
         self._log = open(self.log_path, "wb")
         # Probe calls made for this run keep its locale (see prepared_env).
         env = prepared_env(self.dpi, self.lang or default_lang())

@@ -230,7 +230,11 @@ Json Describe(HWND h) {
         .UInt("exstyle", static_cast<DWORD>(exstyle))
         .Bool("topmost", (exstyle & WS_EX_TOPMOST) != 0)
         .Handle("owner", GetWindow(h, GW_OWNER))
-        .Bool("foreground", GetForegroundWindow() == h);
+        .Bool("foreground", GetForegroundWindow() == h)
+        // Wine's X11 driver names each top-level window's X window in this
+        // property (0 on Windows): X sends keys to the X window with the
+        // input focus, which follows the foreground window a moment later.
+        .UInt("x11_window", reinterpret_cast<uintptr_t>(GetPropW(h, L"__wine_x11_whole_window")));
     return j;
 }
 
@@ -408,6 +412,11 @@ int CmdMessage(int argc, wchar_t** argv, bool post) {
                                      SMTO_NORMAL, 10000, &r);
     Emit(Json().Bool("ok", ok != 0).Int("result", static_cast<long long>(static_cast<LRESULT>(r))));
     return ok ? 0 : 1;
+}
+
+int CmdForeground() {
+    if (HWND h = GetForegroundWindow()) EmitIfStillThere(h);
+    return 0;
 }
 
 int CmdClose(int argc, wchar_t** argv) {
@@ -788,7 +797,7 @@ int CmdStartup(int argc, wchar_t** argv) {
 
 int Usage() {
     return Fail(
-        L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
+        L"usage: probe list|find|children|send|post|close|foreground|broadcast-taskbar-created|memstatus|procmem|procs|"
         L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup|serve ...");
 }
 
@@ -803,6 +812,7 @@ int Run(int argc, wchar_t** argv, bool serving) {
     if (cmd == L"send") return CmdMessage(argc, argv, false);
     if (cmd == L"post") return CmdMessage(argc, argv, true);
     if (cmd == L"close") return CmdClose(argc, argv);
+    if (cmd == L"foreground") return CmdForeground();
     if (cmd == L"broadcast-taskbar-created") return CmdTaskbarCreated();
     if (cmd == L"tray-delete") return CmdTrayDelete(argc, argv);
     if (cmd == L"memstatus") return CmdMemStatus();
