@@ -186,7 +186,7 @@ class _ProbeServer:
             while True:
                 line = self._line(deadline)
                 if line is None:
-                    raise _ProbeGone("it ended before it was ready (exit code %s)" % self.proc.poll())
+                    raise _ProbeGone("it ended before it was ready (exit code %s)" % self.exit_code())
                 if line.startswith("{") and json.loads(line).get("ready"):
                     return
         except _ProbeTimeout:
@@ -227,7 +227,7 @@ class _ProbeServer:
         while True:
             line = self._line(deadline)
             if line is None:
-                raise _ProbeGone("it ended during the command (exit code %s)" % self.proc.poll())
+                raise _ProbeGone("it ended during the command (exit code %s)" % self.exit_code())
             if not line.startswith("{"):
                 continue
             record = json.loads(line)
@@ -236,6 +236,13 @@ class _ProbeServer:
                     raise _ProbeGone("it answered command %s for command %d" % (record["done"], self.served))
                 return record["rc"], out
             out.append(record)
+
+    def exit_code(self):
+        """Its exit code, once its output has ended (None if it still runs)."""
+        try:
+            return self.proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            return None
 
     def output(self):
         """What it printed: the last lines of its output and of its errors."""
