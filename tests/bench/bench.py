@@ -121,8 +121,8 @@ def start_up_times(rounds=5):
 
 
 def winpath(path):
-    return subprocess.run(harness.wine_cmd() + ["winepath", "-w", path], env=harness.wine_env(96), capture_output=True, text=True,
-                          check=True).stdout.strip()
+    return subprocess.run(harness.wine_cmd() + ["winepath", "-w", path], env=harness.wine_env(96), capture_output=True,
+                          text=True, check=True).stdout.strip()
 
 
 def end_program(pid, exe):

@@ -500,10 +500,10 @@ def focus_keys_on_foreground(dpi=None, timeout=1.0):
     Wine names a window the foreground one at once and moves X's keyboard
     focus to its X window a moment later (10 ms or more): keys sent in
     between go to the window that had the focus, mostly the shell's, and are
-    lost. Wine's request for the focus carries the time of the message being
-    handled, and X drops a request older than its last change of focus, so a
-    window shown by a posted message a few milliseconds after another one was
-    hidden never gets it. After timeout this does what Wine's request would
+    lost. And Wine dates its request for the focus from the message being
+    handled, while X ignores a request dated before its last change of focus:
+    a window shown by a posted message just after another was hidden was seen
+    never to get the focus. After timeout this does what Wine's request would
     have done. A hidden foreground window has no X window to get keys: then
     nothing is done."""
     dpi = dpi or _session_dpi
