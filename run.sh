@@ -26,7 +26,7 @@ exe="build/windows/岚石阁内存整理.exe"
 
 if display_usable; then
   echo "run: on $DISPLAY"
-  wine "$exe"
+  "$WINE_CMD" "$exe"
   exit 0
 fi
 
@@ -38,11 +38,11 @@ fi
 xvfb_start
 shots=build/screenshots
 mkdir -p "$shots"
-probe() { wine build/windows/tests/probe.exe "$@"; }
+probe() { "$WINE_CMD" build/windows/tests/probe.exe "$@"; }
 hwnd_of() { sed -n 's/^{"hwnd":\([0-9]*\),.*/\1/p' | head -1; }
 shot() { import -window root "$shots/run-$1.png"; echo "run: $shots/run-$1.png"; }
 
-wine "$exe" >"$WINE_ENV_ROOT/run.log" 2>&1 &
+"$WINE_CMD" "$exe" >"$WINE_ENV_ROOT/run.log" 2>&1 &
 app=$!
 # The start window shows for a few seconds, then the main window.
 probe find --exe "$(basename "$exe")" --timeout-ms 30000 >/dev/null || true

@@ -11,6 +11,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# ctest runs the Windows test programs through Wine; the test scripts provide
-# WINEPREFIX and DISPLAY.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# ctest runs the Windows test programs through Wine, started the project's
+# way (scripts/wine-run: no address-space randomisation); the test scripts
+# provide WINEPREFIX and DISPLAY.
+cmake_path(SET WINE_RUN NORMALIZE "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run")
+set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})

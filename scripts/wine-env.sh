@@ -8,6 +8,7 @@
 #   wine_test_env_start      both prefixes (96 and 144 DPI) exported as WINEPREFIX
 #                            and WINEPREFIX_144, fresh wineservers, and an Xvfb
 #   wine_env_stop            ends what we started: wineservers of our prefixes, Xvfb
+#   $WINE_CMD                starts Wine: "$WINE_CMD" prog.exe (scripts/wine-run)
 #
 # Separate prefixes per DPI are needed: a new process reads LogPixels when it
 # starts, but the shell desktop (explorer.exe, which owns the taskbar and the
@@ -29,6 +30,18 @@ WINE_ENV_PREFIXES=()
 WINE_ENV_XVFB_PID=""
 
 wine_env_log() { echo "wine-env: $*" >&2; }
+
+# Every Wine start goes through scripts/wine-run ($WINE_CMD), which turns
+# address-space randomisation off for it (see there). Some containers refuse
+# that: then Wine starts as it is, and about one start in ten thousand fails.
+WINE_CMD=$WINE_ENV_SCRIPTS/wine-run
+if setarch -R true 2>/dev/null; then
+  WINE_RUN_SETARCH=1
+else
+  WINE_RUN_SETARCH=0
+  wine_env_log "setarch -R is refused here: Wine starts with address-space randomisation"
+fi
+export WINE_CMD WINE_RUN_SETARCH
 
 # Which loader /usr/bin/wine starts: Debian's wrapper runs the 32-bit one
 # (which also starts 64-bit programs) once wine32:i386 is installed, and
@@ -85,7 +98,7 @@ _wine_prefix_build() {
     if [ ! -f "$prefix/system.reg" ]; then
       wine_env_log "creating $prefix"
       rm -rf "$prefix"
-      wineboot -i >>"$log" 2>&1 || { cat "$log" >&2; exit 1; }
+      "$WINE_CMD" wineboot -i >>"$log" 2>&1 || { cat "$log" >&2; exit 1; }
     else
       wine_env_log "refreshing settings of $prefix"
     fi
@@ -97,8 +110,8 @@ _wine_prefix_build() {
     # and the close button reads "r".
     cp -f "$WINE_ENV_FONTS/marlett.ttf" "$prefix/drive_c/windows/Fonts/" || exit 1
     python3 "$WINE_ENV_SCRIPTS/wineprefix.py" reg "$dpi" "$WINE_ENV_ROOT/prefix-$dpi.reg"
-    wine regedit /S "$(winepath -w "$WINE_ENV_ROOT/prefix-$dpi.reg" 2>/dev/null)" >>"$log" 2>&1 ||
-      { cat "$log" >&2; exit 1; }
+    "$WINE_CMD" regedit /S "$("$WINE_CMD" winepath -w "$WINE_ENV_ROOT/prefix-$dpi.reg" 2>/dev/null)" \
+      >>"$log" 2>&1 || { cat "$log" >&2; exit 1; }
     # The registry files are written when the wineserver exits.
     wineserver -w
     if ! python3 "$WINE_ENV_SCRIPTS/wineprefix.py" check "$prefix" "$dpi"; then

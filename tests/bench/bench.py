@@ -91,14 +91,14 @@ def size_and_imports(exe):
 
 def arrange_timing():
     exe = harness.env_path("ARRANGE_BENCH_EXE")
-    out = subprocess.run(["wine", exe, "9"], env=harness.wine_env(96), capture_output=True, timeout=300,
+    out = subprocess.run(harness.wine_cmd() + [exe, "9"], env=harness.wine_env(96), capture_output=True, timeout=300,
                          check=True).stdout.decode()
     return json.loads(out.strip().splitlines()[-1])
 
 
 def tick_parts():
     exe = harness.env_path("TICK_BENCH_EXE")
-    out = subprocess.run(["wine", exe], env=harness.wine_env(96), capture_output=True, timeout=300,
+    out = subprocess.run(harness.wine_cmd() + [exe], env=harness.wine_env(96), capture_output=True, timeout=300,
                          check=True).stdout.decode()
     return json.loads(out.strip().splitlines()[-1])
 
@@ -121,8 +121,8 @@ def start_up_times(rounds=5):
 
 
 def winpath(path):
-    return subprocess.run(["winepath", "-w", path], env=harness.wine_env(96), capture_output=True, text=True,
-                          check=True).stdout.strip()
+    return subprocess.run(harness.wine_cmd() + ["winepath", "-w", path], env=harness.wine_env(96), capture_output=True,
+                          text=True, check=True).stdout.strip()
 
 
 def end_program(pid, exe):
@@ -151,7 +151,7 @@ def idle_and_memory(seconds):
         base_pids, base_procs = [], []
         for mode in ("hidden", "hidden-libs"):
             known = {p["pid"] for p in harness.processes()}
-            base_procs.append(subprocess.Popen(["wine", base.exe, mode], env=harness.wine_env(96),
+            base_procs.append(subprocess.Popen(harness.wine_cmd() + [base.exe, mode], env=harness.wine_env(96),
                                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                                stderr=subprocess.DEVNULL))
             base_pids.append(harness.wait_until(
@@ -220,7 +220,7 @@ FLOOR_CLASS = "Lanshige.Floor"
 def start_process(exe, *args):
     """Starts a Windows program into the running session; its Wine pid."""
     known = {p["pid"] for p in harness.processes()}
-    proc = subprocess.Popen(["wine", exe] + list(args), env=harness.wine_env(96), stdin=subprocess.DEVNULL,
+    proc = subprocess.Popen(harness.wine_cmd() + [exe] + list(args), env=harness.wine_env(96), stdin=subprocess.DEVNULL,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     name = os.path.basename(exe)
     pid = harness.wait_until(lambda: next((p["pid"] for p in harness.processes()

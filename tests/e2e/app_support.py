@@ -125,9 +125,7 @@ def open_tray_menu(app):
         menus = [w for w in wins if w["class"] == MENU_CLASS and w["visible"]]
         return menus[0] if menus and any(w["foreground"] for w in wins) else None
 
-    menu = harness.wait_until(open_and_in_front, timeout=10, what="the tray menu to open, its window in front")
-    harness.focus_x_window_of(menu)
-    return menu
+    return harness.wait_until(open_and_in_front, timeout=10, what="the tray menu to open, its window in front")
 
 
 def wait_menu_closed(app, timeout=10, what="the tray menu to close"):

@@ -7,6 +7,7 @@ Paths come from the environment that ctest and test.sh set up:
   WINEPREFIX, WINEPREFIX_144  prefixes whose LogPixels are 96 and 144
   DISPLAY                   the private Xvfb
   SCREENSHOT_DIR            where screenshots go
+  WINE_CMD                  what starts Wine (scripts/wine-run, the default)
 
 Typical use:
 
@@ -20,12 +21,15 @@ Coordinates are screen pixels; the Wine desktop sits at the X screen's
 origin, so they are also what xdotool and the screenshots use.
 """
 
+import atexit
 import json
 import os
 import re
+import select
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -49,6 +53,8 @@ SYSTEM_WINDOW_CLASSES = {"IME", "Wine IME"}
 
 DEFAULT_TIMEOUT = 30.0
 
+REPO = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+
 
 class HarnessError(AssertionError):
     """A step of the harness did not happen in time or went wrong."""
@@ -61,6 +67,13 @@ def env_path(name, required=True):
     if required and not value:
         raise unittest.SkipTest("%s is not set (run the tests through test.sh / ctest)" % name)
     return value
+
+
+def wine_cmd():
+    """The start of a command line that runs Wine: scripts/wine-run, which
+    starts it without address-space randomisation (a randomised start fails
+    now and then)."""
+    return [os.environ.get("WINE_CMD") or os.path.join(REPO, "scripts", "wine-run")]
 
 
 def prefix_for(dpi=96):
@@ -93,6 +106,8 @@ def wine_env(dpi=96, lang=None):
 
 # The locale the last Wine process of each prefix ran under.
 _prefix_lang = {}
+# The DPI of the prefix the last program was started in (App.start).
+_session_dpi = 96
 
 
 def prepared_env(dpi=96, lang=None):
@@ -109,7 +124,7 @@ def prepared_env(dpi=96, lang=None):
     if _prefix_lang.get(dpi) != lang:
         reg = prefix_for(dpi).rstrip("/") + ".reg"
         if os.path.exists(reg):
-            subprocess.run(["wine", "regedit", "/S", reg], env=env, timeout=120, stdin=subprocess.DEVNULL,
+            subprocess.run(wine_cmd() + ["regedit", "/S", reg], env=env, timeout=120, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         _prefix_lang[dpi] = lang
     return env
@@ -133,46 +148,187 @@ def wait_until(predicate, timeout=DEFAULT_TIMEOUT, interval=0.2, what="condition
 # --- probe ----------------------------------------------------------------------
 
 def probe(*args, dpi=96, timeout=60, check=True):
-    """Runs probe.exe with args; returns its JSON lines as a list of dicts.
+    """Runs a probe.exe command with args; returns its JSON lines as a list of
+    dicts.
 
-    With check, a non-zero exit raises HarnessError (the probe prints an
-    {"error": ...} line then)."""
-    return _run_probe(args, prepared_env(dpi), timeout, check)
+    With check, a non-zero exit code raises HarnessError (the probe prints an
+    {"error": ...} line then). The commands go to one probe per prefix that
+    serves them one after another (a Wine start takes longer than most
+    looks); it runs under the locale the prefix's processes last ran under."""
+    return _probe_call(dpi, prepared_env(dpi), [str(a) for a in args], timeout, check)
 
 
-def _run_probe(args, env, timeout, check):
-    cmd = ["wine", env_path("PROBE_EXE")] + [str(a) for a in args]
-    # Once in a few hundred runs on a loaded machine, wine exits 1 before the
-    # probe runs at all: nothing on stdout or stderr (the probe answers every
-    # command, its failures included, with a line). Such a probe did nothing,
-    # so it is run again, a little later each time: it was once seen three
-    # times in a row, a second apart, with the program and the desktop well.
-    for attempt in range(5):
-        if attempt:
-            time.sleep(attempt)
-        proc, stdout, stderr = _run_once(cmd, env, timeout)
-        if stdout.strip() or stderr.strip() or proc.returncode == 0:
+class _ProbeGone(Exception):
+    """The serving probe ended, or never answered that it had started."""
+
+
+class _ProbeTimeout(Exception):
+    pass
+
+
+class _ProbeServer:
+    """probe.exe serve: a command a line on its input (the words separated by
+    tabs), its JSON lines and {"done": N, "rc": RC} back on its output."""
+
+    START_TIMEOUT = 60.0
+
+    def __init__(self, env):
+        self.lang = env["LANG"]
+        self.served = 0
+        self._pending = b""
+        self._lines = []
+        self._err = tempfile.TemporaryFile()
+        # A session of its own, so that a kill reaches the probe itself and
+        # not only the start.exe that /usr/bin/wine may run it under.
+        self.proc = subprocess.Popen(wine_cmd() + [env_path("PROBE_EXE"), "serve"], env=env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._err,
+                                     start_new_session=True)
+
+    def wait_ready(self):
+        """Waits for its first line, which says it has started."""
+        deadline = time.monotonic() + self.START_TIMEOUT
+        try:
+            while True:
+                line = self._line(deadline)
+                if line is None:
+                    raise _ProbeGone("it ended before it was ready (exit code %s)" % self.exit_code())
+                if line.startswith("{") and json.loads(line).get("ready"):
+                    return
+        except _ProbeTimeout:
+            raise _ProbeGone("it did not say it was ready within %.0f s" % self.START_TIMEOUT)
+
+    def _line(self, deadline):
+        """Its next line of output; None once it has gone."""
+        fd = self.proc.stdout.fileno()
+        while b"\n" not in self._pending:
+            # The pipe may outlive the probe: a wineserver or desktop that the
+            # probe's start brought up inherits it. So its end is its exit.
+            gone = self.proc.poll() is not None
+            wait = 0 if gone else max(0.0, min(deadline - time.monotonic(), 0.5))
+            if select.select([fd], [], [], wait)[0]:
+                data = os.read(fd, 65536)
+                if not data:
+                    return None
+                self._pending += data
+            elif gone:
+                return None
+            elif time.monotonic() >= deadline:
+                raise _ProbeTimeout()
+        line, _, self._pending = self._pending.partition(b"\n")
+        text = line.decode("utf-8", "replace")
+        self._lines = self._lines[-40:] + [text]
+        return text
+
+    def call(self, args, timeout):
+        """Runs one command; returns (exit code, JSON lines)."""
+        try:
+            self.proc.stdin.write(("\t".join(args) + "\n").encode("utf-8"))
+            self.proc.stdin.flush()
+        except OSError as e:
+            raise _ProbeGone("its input is closed (%s)" % e)
+        self.served += 1
+        deadline = time.monotonic() + timeout
+        out = []
+        while True:
+            line = self._line(deadline)
+            if line is None:
+                raise _ProbeGone("it ended during the command (exit code %s)" % self.exit_code())
+            if not line.startswith("{"):
+                continue
+            record = json.loads(line)
+            if set(record) == {"done", "rc"}:
+                if record["done"] != self.served:
+                    raise _ProbeGone("it answered command %s for command %d" % (record["done"], self.served))
+                return record["rc"], out
+            out.append(record)
+
+    def exit_code(self):
+        """Its exit code, once its output has ended (None if it still runs)."""
+        try:
+            return self.proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def output(self):
+        """What it printed: the last lines of its output and of its errors."""
+        self._err.seek(0)
+        err = self._err.read().decode("utf-8", "replace")[-2000:]
+        return "its output:\n%s\nits errors:\n%s" % ("\n".join(self._lines) or "(none)", err or "(none)")
+
+    def stop(self, kill=False):
+        """Ends it: the end of its input ends it, or else a kill."""
+        if not kill:
+            try:
+                self.proc.stdin.close()
+                self.proc.wait(timeout=10)
+            except (OSError, subprocess.TimeoutExpired):
+                kill = True
+        if kill:
+            try:
+                os.killpg(self.proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            self.proc.wait(timeout=30)
+        for f in (self.proc.stdin, self.proc.stdout, self._err):
+            try:
+                f.close()
+            except OSError:
+                pass
+
+
+_probes = {}  # dpi -> _ProbeServer
+
+
+def _probe_call(dpi, env, args, timeout, check):
+    for a in args:
+        if "\t" in a or "\n" in a or "\r" in a:
+            raise HarnessError("a probe argument holds a tab or a line break: %r" % a)
+    what = " ".join(args)
+    failures = []
+    while True:
+        server = _probes.get(dpi)
+        if server is not None and server.lang != env["LANG"]:
+            stop_probe(dpi)  # a process's locale is the one it started under
+            server = None
+        try:
+            if server is None:
+                # One session on the X screen at a time: the other prefix's
+                # probe would keep its desktop up.
+                for other in [d for d in _probes if d != dpi]:
+                    stop_probe(other)
+                server = _probes[dpi] = _ProbeServer(env)
+                server.wait_ready()
+            rc, out = server.call(args, timeout)
             break
-    out = []
-    for line in stdout.splitlines():
-        line = line.strip()
-        if line.startswith("{"):
-            out.append(json.loads(line))
-    if check and proc.returncode != 0:
-        raise HarnessError("probe %s failed (%d): %s %s" % (" ".join(map(str, args)), proc.returncode, out,
-                                                            stderr[-500:]))
+        except _ProbeTimeout:
+            said = server.output()
+            stop_probe(dpi, kill=True)
+            raise HarnessError("probe %s: no answer within %.0f s, so the probe was killed; %s" % (what, timeout, said))
+        except _ProbeGone as e:
+            failures.append("%s; %s" % (e, server.output()))
+            stop_probe(dpi, kill=True)
+            if len(failures) == 2:
+                raise HarnessError("probe %s failed twice:\n1. %s\n2. %s" % (what, failures[0], failures[1]))
+            print("\nprobe restarted: %s (dpi %d, command %s)\n%s" % (e, dpi, what, failures[0]), file=sys.stderr,
+                  flush=True)
+    if check and rc != 0:
+        raise HarnessError("probe %s failed (%d): %s" % (what, rc, out))
     return out
 
 
-def _run_once(cmd, env, timeout):
-    # Files, not pipes: a wineserver that this call happens to start inherits
-    # the descriptors and would keep a pipe open long after the probe ended.
-    with tempfile.TemporaryFile() as out_file, tempfile.TemporaryFile() as err_file:
-        proc = subprocess.run(cmd, env=env, stdin=subprocess.DEVNULL, stdout=out_file, stderr=err_file,
-                              timeout=timeout)
-        out_file.seek(0)
-        err_file.seek(0)
-        return proc, out_file.read().decode("utf-8", "replace"), err_file.read().decode("utf-8", "replace")
+def stop_probe(dpi, kill=False):
+    """Ends the serving probe of a prefix, if one runs (its session can then end)."""
+    server = _probes.pop(dpi, None)
+    if server is not None:
+        server.stop(kill)
+
+
+def stop_probes():
+    for dpi in list(_probes):
+        stop_probe(dpi)
+
+
+atexit.register(stop_probes)
 
 
 def probe_one(*args, **kw):
@@ -253,7 +409,7 @@ def broadcast_taskbar_created(dpi=96):
 
 
 def sysinfo(dpi=96, lang=None):
-    return _run_probe(["sysinfo"], prepared_env(dpi, lang), 60, True)[0]
+    return _probe_call(dpi, prepared_env(dpi, lang), ["sysinfo"], 60, True)[0]
 
 
 class MemoryClaim:
@@ -262,7 +418,7 @@ class MemoryClaim:
 
     def __init__(self, mb, seconds=60, dpi=96):
         self._out = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(["wine", env_path("PROBE_EXE"), "claim", str(mb), str(seconds)],
+        self.proc = subprocess.Popen(wine_cmd() + [env_path("PROBE_EXE"), "claim", str(mb), str(seconds)],
                                      env=prepared_env(dpi), stdin=subprocess.DEVNULL, stdout=self._out,
                                      stderr=subprocess.DEVNULL)
 
@@ -326,41 +482,74 @@ def mouse_up(x, y, button=1):
     _xdotool("mousemove", int(x), int(y), "mouseup", button)
 
 
-def key(*names):
-    """X key names, e.g. key("Escape"), key("alt+F4"), key("Down", "Return")."""
+def key(*names, dpi=None):
+    """X key names, e.g. key("Escape"), key("alt+F4"), key("Down", "Return").
+
+    They go to the foreground window of the session of the last program
+    started (or of dpi), once X's keyboard focus is on it (see
+    focus_keys_on_foreground)."""
+    focus_keys_on_foreground(dpi)
     _xdotool("key", "--delay", 60, *names)
 
 
-def type_text(text):
+def x_focus():
+    """The X window that has the keyboard focus, or None."""
+    out = subprocess.run(["xdotool", "getwindowfocus"], env=wine_env(), capture_output=True, text=True, timeout=30,
+                         stdin=subprocess.DEVNULL).stdout.strip()
+    return int(out) if out.isdigit() else None
+
+
+def focus_keys_on_foreground(dpi=None, timeout=1.0):
+    """Makes sure X sends keys to the X window of Windows' foreground window.
+
+    Wine names a window the foreground one at once and moves X's keyboard
+    focus to its X window a moment later (10 ms or more): keys sent in
+    between go to the window that had the focus, mostly the shell's, and are
+    lost. And Wine dates its request for the focus from the message being
+    handled, while X ignores a request dated before its last change of focus:
+    a window shown by a posted message just after another was hidden was seen
+    never to get the focus. After timeout this does what Wine's request would
+    have done.
+
+    While the foreground thread tracks a popup menu, the menu's X window is
+    the one: Windows gives the keys to that thread, where the menu runs, even
+    when the menu's owner is hidden. Wine 10 makes each top-level window an X
+    window of its own and leaves the focus where a click put it (after a
+    click on the notification area, the taskbar's), so keys for a menu must
+    be sent to it. A hidden foreground window with no menu has no X window
+    to get keys: then nothing is done."""
+    dpi = dpi or _session_dpi
+
+    def target():
+        fg = probe("foreground", dpi=dpi)
+        if not fg:
+            return None
+        menus = [w for w in probe("list", "--pid", fg[0]["pid"], "--class", "#32768", dpi=dpi)
+                 if w["visible"] and w["tid"] == fg[0]["tid"] and w["x11_window"]]
+        if menus:
+            return menus[0]["x11_window"]
+        return fg[0]["x11_window"] if fg[0]["visible"] and fg[0]["x11_window"] else None
+
+    try:
+        wait_until(lambda: target() in (None, x_focus()), timeout=timeout, interval=0.02,
+                   what="X's keyboard focus on the foreground window")
+        return
+    except HarnessError:
+        pass
+    window, focus = target(), x_focus()
+    if window in (None, focus):
+        return
+    print("\nkeys: X's keyboard focus stayed on X window %s, not the foreground window's %s: moved it there"
+          % (focus, window), file=sys.stderr, flush=True)
+    _xdotool("windowfocus", window)
+    wait_until(lambda: target() in (None, x_focus()), timeout=5, interval=0.02,
+               what="X's keyboard focus on X window %s" % window)
+
+
+def type_text(text, dpi=None):
+    focus_keys_on_foreground(dpi)
     _xdotool("type", "--delay", 40, text)
 
-
-_XWININFO_LINE = re.compile(r"^\s*(0x[0-9a-f]+) .*\s(\d+)x(\d+)[+-]-?\d+[+-]-?\d+\s+\+(-?\d+)\+(-?\d+)\s*$")
-
-
-def focus_x_window_of(win):
-    """Gives the X input focus to the X window that shows the Wine window
-    `win` (a probe record), if it has one of its own; returns its X id.
-
-    Windows sends keys to the foreground window's thread. Wine 8 draws the
-    whole shell desktop in one X window, which keeps the X focus, and routes
-    keys to the foreground thread itself. Wine 10 makes each top-level window
-    an X window of its own inside the desktop's, and xdotool's keys go to the
-    X window that has the X focus: after a click on the taskbar that is the
-    taskbar's, whichever window the program then brought in front. This hands
-    the X focus to the window a key is meant for, as Windows' foreground
-    would."""
-    left, top, right, bottom = win["rect"]
-    tree = subprocess.run(["xwininfo", "-root", "-tree"], env=wine_env(), capture_output=True, text=True,
-                          timeout=30, stdin=subprocess.DEVNULL).stdout
-    found = None
-    for line in tree.splitlines():
-        m = _XWININFO_LINE.match(line)
-        if m and [int(v) for v in m.group(2, 3, 4, 5)] == [right - left, bottom - top, left, top]:
-            found = m.group(1)
-    if found:
-        _xdotool("windowfocus", "--sync", int(found, 16))
-    return found
 
 
 def click_client(win, x, y, button=1):
@@ -455,7 +644,12 @@ def colour_close(a, b, tolerance=24):
 
 def wineserver_wait(dpi=96, timeout=30):
     """Waits until the prefix's wineserver (and with it the desktop) has gone;
-    kills it if it has not gone in time. True if it went by itself."""
+    kills it if it has not gone in time. True if it went by itself.
+
+    The prefix's serving probe is ended first: it would keep the session up.
+    (wineserver -w and -k start no Wine; they only wait for and signal the
+    running server, so they need no wine-run.)"""
+    stop_probe(dpi)
     env = wine_env(dpi)
     try:
         subprocess.run(["wineserver", "-w"], env=env, timeout=timeout, stdin=subprocess.DEVNULL,
@@ -465,6 +659,15 @@ def wineserver_wait(dpi=96, timeout=30):
         subprocess.run(["wineserver", "-k"], env=env, timeout=30, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return False
+
+
+# What start.exe prints when /usr/bin/wine (with wine32 installed) runs a
+# 64-bit program through it and the program's own Wine start fails.
+WINE_START_FAILED = "Application could not be started"
+
+
+class _WineDidNotStart(HarnessError):
+    pass
 
 
 class App:
@@ -489,23 +692,43 @@ class App:
         for d in (96, 144):
             if os.environ.get("WINEPREFIX_144" if d == 144 else "WINEPREFIX"):
                 wineserver_wait(d, timeout=20)
+        global _session_dpi
+        _session_dpi = self.dpi
         self._log = open(self.log_path, "wb")
         # Probe calls made for this run keep its locale (see prepared_env).
         env = prepared_env(self.dpi, self.lang or default_lang())
         before = {p["pid"] for p in processes(self.dpi) if p["exe"] == self.exe_name}
-        self.proc = subprocess.Popen(["wine", self.exe] + self.args, env=env,
+        try:
+            self._launch(env, before)
+        except _WineDidNotStart as e:
+            # Wine itself failed before the program ran (see scripts/wine-run).
+            print("\nprogram restarted: %s" % e, file=sys.stderr, flush=True)
+            self._log.write(b"\n--- restarted: Wine did not start it\n")
+            self._launch(env, before)
+        return self
+
+    def _launch(self, env, before):
+        self._log.flush()
+        start = self._log.tell()
+        self.proc = subprocess.Popen(wine_cmd() + [self.exe] + self.args, env=env,
                                      stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT)
         self.started_at = time.monotonic()
 
         def new_pid():
-            if self.proc.poll() is not None:
-                raise HarnessError("%s exited at once with %s; see %s" % (self.exe_name, self.proc.returncode,
-                                                                         self.log_path))
             ids = [p["pid"] for p in processes(self.dpi) if p["exe"] == self.exe_name and p["pid"] not in before]
-            return ids[0] if ids else None
+            if ids:
+                return ids[0]
+            if self.proc.poll() is None:
+                return None
+            with open(self.log_path, "rb") as f:
+                f.seek(start)
+                said = f.read().decode("utf-8", "replace").strip()
+            if self.proc.returncode == 1 and (not said or WINE_START_FAILED in said):
+                raise _WineDidNotStart("%s: Wine exited 1 before the program ran (%r)" % (self.exe_name, said))
+            raise HarnessError("%s exited at once with %s; see %s" % (self.exe_name, self.proc.returncode,
+                                                                     self.log_path))
 
         self._pid = wait_until(new_pid, timeout=DEFAULT_TIMEOUT, interval=0.2, what="%s to start" % self.exe_name)
-        return self
 
     @property
     def pid(self):

@@ -1,11 +1,13 @@
 """First end-to-end checks: the test desktop is what the other tests assume,
 and the program starts, shows itself, and ends on WM_CLOSE."""
 
+import os
 import unittest
 
 import harness
 
 MAIN_TITLE = " 岚石阁内存整理 v1.0"
+ADDR_NO_RANDOMIZE = 0x0040000  # a personality flag (linux/personality.h)
 
 
 class TestDesktop(unittest.TestCase):
@@ -99,6 +101,13 @@ class TestProbe(unittest.TestCase):
         self.assertGreaterEqual(mem["pagefile_usage"], 256 << 20)
         self.assertGreaterEqual(mem["working_set"], 256 << 20)
         self.assertGreaterEqual(mem["peak_working_set"], mem["working_set"])
+
+    def test_wine_starts_without_address_space_randomisation(self):
+        if os.environ.get("WINE_RUN_SETARCH") == "0":
+            self.skipTest("this machine refuses setarch -R")
+        harness.memstatus()  # the serving probe, started through wine-run
+        with open("/proc/%d/personality" % harness._probes[96].proc.pid) as f:
+            self.assertTrue(int(f.read(), 16) & ADDR_NO_RANDOMIZE)
 
     def test_screenshot_reader_handles_ppm_comments(self):
         data = b"P6\n# made by hand\n2 1\n255\n" + bytes([1, 2, 3, 250, 251, 252])

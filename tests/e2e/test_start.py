@@ -25,7 +25,7 @@ def program_processes():
 
 def start_copy():
     """Another copy of the program, started the plain way."""
-    return subprocess.Popen(["wine", harness.env_path("APP_EXE")], env=harness.prepared_env(96),
+    return subprocess.Popen(harness.wine_cmd() + [harness.env_path("APP_EXE")], env=harness.prepared_env(96),
                             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 

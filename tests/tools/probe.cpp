@@ -1,7 +1,9 @@
 // probe.exe: looks at other processes' windows from outside, the way a person
 // sees them, and pokes them with messages. The end-to-end tests run it next to
 // the program on the same Wine desktop and read its JSON lines (UTF-8, one
-// object per line, window handles as decimal integers).
+// object per line, window handles as decimal integers). It runs one command
+// given on its command line, or ("serve") command after command read from
+// its input, which spares the tests a Wine start per look.
 //
 // Only messages whose answers fit in the return value are used across
 // processes: pointer-carrying control messages do not cross process bounds.
@@ -175,8 +177,12 @@ bool Ask(HWND h, UINT msg, WPARAM w, LPARAM l, long long& out) {
     return true;
 }
 
+// Image paths by process id, for one command: a probe that serves many
+// commands outlives processes, and Wine hands a freed id to the next one.
+std::map<DWORD, std::wstring> exePathCache;
+
 std::wstring ExePath(DWORD pid) {
-    static std::map<DWORD, std::wstring> cache;
+    auto& cache = exePathCache;
     auto it = cache.find(pid);
     if (it != cache.end()) return it->second;
     std::wstring path;
@@ -224,7 +230,11 @@ Json Describe(HWND h) {
         .UInt("exstyle", static_cast<DWORD>(exstyle))
         .Bool("topmost", (exstyle & WS_EX_TOPMOST) != 0)
         .Handle("owner", GetWindow(h, GW_OWNER))
-        .Bool("foreground", GetForegroundWindow() == h);
+        .Bool("foreground", GetForegroundWindow() == h)
+        // Wine's X11 driver names each top-level window's X window in this
+        // property (0 on Windows): X sends keys to the X window with the
+        // input focus, which follows the foreground window a moment later.
+        .UInt("x11_window", reinterpret_cast<uintptr_t>(GetPropW(h, L"__wine_x11_whole_window")));
     return j;
 }
 
@@ -402,6 +412,11 @@ int CmdMessage(int argc, wchar_t** argv, bool post) {
                                      SMTO_NORMAL, 10000, &r);
     Emit(Json().Bool("ok", ok != 0).Int("result", static_cast<long long>(static_cast<LRESULT>(r))));
     return ok ? 0 : 1;
+}
+
+int CmdForeground() {
+    if (HWND h = GetForegroundWindow()) EmitIfStillThere(h);
+    return 0;
 }
 
 int CmdClose(int argc, wchar_t** argv) {
@@ -812,8 +827,79 @@ int CmdStartup(int argc, wchar_t** argv) {
 
 int Usage() {
     return Fail(
-        L"usage: probe list|find|children|send|post|close|broadcast-taskbar-created|memstatus|procmem|procs|"
-        L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup ...");
+        L"usage: probe list|find|children|send|post|close|foreground|broadcast-taskbar-created|memstatus|procmem|procs|"
+        L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup|serve ...");
+}
+
+// One command: argv[1] names it, argv[2...] are its arguments.
+int Run(int argc, wchar_t** argv, bool serving) {
+    exePathCache.clear();
+    if (argc < 2) return Usage();
+    std::wstring cmd = argv[1];
+    if (cmd == L"list") return CmdList(argc, argv);
+    if (cmd == L"find") return CmdFind(argc, argv);
+    if (cmd == L"children") return CmdChildren(argc, argv);
+    if (cmd == L"send") return CmdMessage(argc, argv, false);
+    if (cmd == L"post") return CmdMessage(argc, argv, true);
+    if (cmd == L"close") return CmdClose(argc, argv);
+    if (cmd == L"foreground") return CmdForeground();
+    if (cmd == L"broadcast-taskbar-created") return CmdTaskbarCreated();
+    if (cmd == L"tray-delete") return CmdTrayDelete(argc, argv);
+    if (cmd == L"memstatus") return CmdMemStatus();
+    if (cmd == L"procmem") return CmdProcMem(argc, argv);
+    if (cmd == L"procs") return CmdProcs();
+    if (cmd == L"tooltips") return CmdTooltips();
+    if (cmd == L"tray-rect") return CmdTrayRect();
+    if (cmd == L"sysinfo") return CmdSysInfo();
+    if (cmd == L"font") return CmdFont(argc, argv);
+    if (cmd == L"fontlink") return CmdFontLink(argc, argv);
+    if (cmd == L"fuzz") return CmdFuzz(argc, argv);
+    if (cmd == L"repeat") return CmdRepeat(argc, argv);
+    if (cmd == L"startup") return CmdStartup(argc, argv);
+    // A claim's memory is the process's: it is held until the process ends.
+    if (cmd == L"claim") return serving ? Fail(L"claim needs a probe of its own") : CmdClaim(argc, argv);
+    return Usage();
+}
+
+// "serve": commands from stdin, one a line in UTF-8, the command word and
+// its arguments separated by tabs (an argument may be empty or hold blanks).
+// Each answer is the command's JSON lines and then {"done":N,"rc":RC}, N
+// counting the commands from 1. The first line, before any command, is
+// {"ready":true,"pid":P}. It ends at the end of its input.
+int Serve() {
+    Emit(Json().Bool("ready", true).UInt("pid", GetCurrentProcessId()));
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    std::string pending;
+    unsigned long long served = 0;
+    for (;;) {
+        size_t eol = pending.find('\n');
+        if (eol == std::string::npos) {
+            char buf[4096];
+            DWORD got = 0;
+            if (!ReadFile(in, buf, sizeof buf, &got, nullptr) || got == 0) return 0;
+            pending.append(buf, got);
+            continue;
+        }
+        std::string line = pending.substr(0, eol);
+        pending.erase(0, eol + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        // UTF-8 straight to UTF-16: the ANSI code page would turn Chinese into '?'.
+        std::wstring text(static_cast<size_t>(line.size()), L'\0');
+        text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()),
+                                                            text.data(), static_cast<int>(text.size()))));
+        std::vector<std::wstring> words{L"probe.exe"};
+        for (size_t start = 0;;) {
+            size_t tab = text.find(L'\t', start);
+            words.push_back(text.substr(start, tab == std::wstring::npos ? std::wstring::npos : tab - start));
+            if (tab == std::wstring::npos) break;
+            start = tab + 1;
+        }
+        std::vector<wchar_t*> argv;
+        for (auto& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        int rc = Run(static_cast<int>(words.size()), argv.data(), true);
+        Emit(Json().UInt("done", ++served).Int("rc", rc));
+    }
 }
 
 }  // namespace
@@ -826,27 +912,6 @@ int wmain(int argc, wchar_t** argv) {
     auto setContext = reinterpret_cast<SetContext>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
     if (!setContext || !setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) SetProcessDPIAware();
-    if (argc < 2) return Usage();
-    std::wstring cmd = argv[1];
-    if (cmd == L"list") return CmdList(argc, argv);
-    if (cmd == L"find") return CmdFind(argc, argv);
-    if (cmd == L"children") return CmdChildren(argc, argv);
-    if (cmd == L"send") return CmdMessage(argc, argv, false);
-    if (cmd == L"post") return CmdMessage(argc, argv, true);
-    if (cmd == L"close") return CmdClose(argc, argv);
-    if (cmd == L"broadcast-taskbar-created") return CmdTaskbarCreated();
-    if (cmd == L"tray-delete") return CmdTrayDelete(argc, argv);
-    if (cmd == L"memstatus") return CmdMemStatus();
-    if (cmd == L"procmem") return CmdProcMem(argc, argv);
-    if (cmd == L"procs") return CmdProcs();
-    if (cmd == L"tooltips") return CmdTooltips();
-    if (cmd == L"claim") return CmdClaim(argc, argv);
-    if (cmd == L"tray-rect") return CmdTrayRect();
-    if (cmd == L"sysinfo") return CmdSysInfo();
-    if (cmd == L"font") return CmdFont(argc, argv);
-    if (cmd == L"fontlink") return CmdFontLink(argc, argv);
-    if (cmd == L"fuzz") return CmdFuzz(argc, argv);
-    if (cmd == L"repeat") return CmdRepeat(argc, argv);
-    if (cmd == L"startup") return CmdStartup(argc, argv);
-    return Usage();
+    if (argc == 2 && std::wstring(argv[1]) == L"serve") return Serve();
+    return Run(argc, argv, false);
 }
