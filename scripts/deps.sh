@@ -7,6 +7,8 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine wine64 xvfb xdotool imagemagick
   fonts-wine fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3 zip unzip
+  # .ci/run's leg on the other Debian release runs in a root it makes.
+  debootstrap
   # The checks of the built executables read them with pefile (/usr/bin/python3).
   python3-pefile
 )
