@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "ui/StartWindow.h"
+#include "ui/toolkit/Program.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "arrange/ArrangeWindow.h"
 
 #include "resources/Texts.h"
-#include "ui/MainWindow.h"
+#include "ui/toolkit/Form.h"
 
 namespace arrange {
 
@@ -55,8 +55,8 @@ void ArrangeWindow::Timer1_Timer() {
 }
 
 void ArrangeWindow::Form_Click() {
-    // The main window first, as in the start window's hand-over.
-    ui::Form2().Show();
+    // The window it came from first, as in the start window's hand-over.
+    if (from_) from_->Show();
     Form3.Unload();
 }
 
@@ -73,9 +73,11 @@ void ArrangeWindow::OnTimer(UINT_PTR id) {
     if (id == kTimerId) Timer1_Timer();
 }
 
-void cmdArrange_Click() {
-    Form3().Show();
-    ui::Form2().Hide();
+void cmdArrange_Click(ui::Form& from) {
+    ArrangeWindow& window = Form3();
+    window.ReturnTo(from);
+    window.Show();
+    from.Hide();
 }
 
 }  // namespace arrange

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "arrange/Block.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
 
 namespace arrange {
 
@@ -16,6 +16,8 @@ public:
     ArrangeWindow();
     ui::Timer& Timer1() { return timer1_; }
     void SetAllocator(BlockAllocator& allocator) { allocator_ = &allocator; }
+    // The window shown again when the user goes back.
+    void ReturnTo(ui::Form& from) { from_ = &from; }
     // Whether the last tick had its block.
     bool Arranged() const { return arranged_; }
 
@@ -31,12 +33,14 @@ protected:
 private:
     ui::Timer timer1_;
     BlockAllocator* allocator_;
+    ui::Form* from_ = nullptr;
     bool arranged_ = false;
 };
 
 extern ui::FormSlot<ArrangeWindow> Form3;
 
-// The arrange command, behind both the button and the menu item.
-void cmdArrange_Click();
+// The arrange command, behind both the button and the menu item: the window
+// it is given hides until the arrangement is done and the user goes back.
+void cmdArrange_Click(ui::Form& from);
 
 }  // namespace arrange

@@ -6,7 +6,8 @@
 
 #include "resources/resource.h"
 #include "tray/Shell.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/Program.h"
 
 namespace tray {
 

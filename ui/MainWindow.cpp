@@ -7,7 +7,8 @@
 #include "resources/Texts.h"
 #include "resources/resource.h"
 #include "tray/Tray.h"
-#include "ui/StartWindow.h"
+#include "ui/Forms.h"
+#include "ui/toolkit/Program.h"
 
 namespace ui {
 
@@ -121,11 +122,15 @@ void MainWindow::mnuShow_Click() {
     mnuMain_.SetEnabled(mnuShow, false);
 }
 
+void LoadMainWindow() { Form2().Load(); }
+
+void ShowMainWindow() { Form2().Show(); }
+
 void MainWindow::mnuQuit_Click() { Form2.Unload(); }
 
 void MainWindow::Form_Unload() {
     tray::RemoveTrayIcon();
-    Form1.Unload();
+    UnloadStartWindow();
     Form2.Unload();
     arrange::Form3.Unload();
 }
@@ -138,7 +143,7 @@ void MainWindow::OnCommand(UINT id) {
     switch (id) {
     case cmdArrange:
     case mnuArrange:
-        arrange::cmdArrange_Click();
+        arrange::cmdArrange_Click(*this);
         break;
     case cmdMemMsg: cmdMemMsg_Click(); break;
     case cmdAbout: cmdAbout_Click(); break;

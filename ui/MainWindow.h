@@ -3,7 +3,8 @@
 #pragma once
 
 #include "memory/MemoryStatus.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/PopupMenu.h"
 
 namespace ui {
 

@@ -1,7 +1,8 @@
 #include "ui/StartWindow.h"
 
 #include "resources/Texts.h"
-#include "ui/MainWindow.h"
+#include "ui/Forms.h"
+#include "ui/toolkit/Program.h"
 
 namespace ui {
 
@@ -63,14 +64,14 @@ void StartWindow::Form_Load() {
         MsgBox(texts::kSecondCopyText, MB_ICONSTOP | MB_SETFOREGROUND, texts::kSecondCopyTitle);
         End();
     }
-    Form2().Load();
+    LoadMainWindow();
 }
 
 void StartWindow::Timer1_Timer() {
     // The main window first: destroying the active window first would hand
     // the activation to another program, and the foreground lock would then
     // keep the main window behind it.
-    Form2().Show();
+    ShowMainWindow();
     Form1.Unload();
 }
 
@@ -79,6 +80,8 @@ void StartWindow::OnClose() {
     // user with no window.
     Timer1_Timer();
 }
+
+void UnloadStartWindow() { Form1.Unload(); }
 
 void StartWindow::OnTimer(UINT_PTR id) {
     if (id == kTimerId) Timer1_Timer();

@@ -2,7 +2,7 @@
 // scenes, welcomes the user for four seconds, then hands over.
 #pragma once
 
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
 
 namespace ui {
 

@@ -13,7 +13,8 @@
 #include "arrange/ArrangeWindow.h"
 #include "tests/bench/Clock.h"
 #include "arrange/Block.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/Program.h"
 
 namespace {
 

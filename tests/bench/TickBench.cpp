@@ -10,7 +10,8 @@
 #include "tests/bench/Clock.h"
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/Program.h"
 
 namespace {
 

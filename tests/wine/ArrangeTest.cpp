@@ -62,7 +62,7 @@ class Arrange : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::Form2().Show();
-        arrange::cmdArrange_Click();
+        arrange::cmdArrange_Click(ui::Form2());
     }
     void TearDown() override {
         ui::Form2.Unload();
@@ -182,7 +182,7 @@ TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
     ArrangeWindow* first = &Form3();
     Form3().Timer1_Timer();
     ui::Form2().Show();
-    arrange::cmdArrange_Click();
+    arrange::cmdArrange_Click(ui::Form2());
     EXPECT_EQ(&Form3(), first);
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回") << "the load did not run again";
     EXPECT_FALSE(Form3().Timer1().Enabled());
@@ -222,7 +222,7 @@ TEST_F(Arrange, EveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
         {"Esc", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0); }},
     };
     for (const Way& way : ways) {
-        if (!Form3.Loaded()) arrange::cmdArrange_Click();
+        if (!Form3.Loaded()) arrange::cmdArrange_Click(ui::Form2());
         Form3().Timer1_Timer();
         SendMessageW(Form3().Hwnd(), WM_KEYDOWN, 'A', 0);
         ASSERT_TRUE(Form3.Loaded()) << "another key closed it";

@@ -5,7 +5,8 @@
 
 #include <functional>
 
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/Program.h"
 
 namespace testing_support {
 

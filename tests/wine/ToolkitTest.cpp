@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/wine/Pump.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/Fonts.h"
+#include "ui/toolkit/PopupMenu.h"
+#include "ui/toolkit/Program.h"
 
 using testing_support::PumpFor;
 using testing_support::PumpUntil;

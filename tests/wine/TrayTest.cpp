@@ -14,7 +14,9 @@
 #include "tests/wine/Pump.h"
 #include "tray/Shell.h"
 #include "tray/Tray.h"
-#include "ui/Toolkit.h"
+#include "ui/toolkit/Form.h"
+#include "ui/toolkit/PopupMenu.h"
+#include "ui/toolkit/Program.h"
 
 using testing_support::PumpFor;
 

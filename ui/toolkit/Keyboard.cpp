@@ -1,8 +1,8 @@
 // The keyboard in a form: the tab order, Enter and Esc, and the default
 // button that moves with the focus as it does in a dialog.
-#include <algorithm>
+#include "ui/toolkit/Form.h"
 
-#include "ui/Toolkit.h"
+#include <algorithm>
 
 namespace ui {
 

@@ -1,0 +1,178 @@
+// A form's controls: made from the design, laid out at the window's DPI,
+// and their texts, colours and tips.
+#include "ui/toolkit/Form.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "ui/toolkit/Program.h"
+#include "ui/toolkit/SystemCalls.h"
+
+namespace ui {
+
+namespace {
+
+using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+
+}  // namespace
+
+void Form::LoadIcons() {
+    if (!design_.iconId) return;
+    const auto load = [this](int metric) {
+        const int size = SystemMetric(metric, dpi_);
+        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(design_.iconId), IMAGE_ICON, size,
+                                             size, LR_DEFAULTCOLOR));
+    };
+    // The window keeps drawing its old icons until it has the new ones, so
+    // those are destroyed only after WM_SETICON.
+    UniqueIcon big(load(SM_CXICON));
+    UniqueIcon small(load(SM_CXSMICON));
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    bigIcon_ = std::move(big);
+    smallIcon_ = std::move(small);
+}
+
+void Form::CreateControls() {
+    controls_.reserve(design_.controls.size());
+    // Children made first sit on top, so the table's front-to-back order is
+    // the creation order.
+    for (const ControlDesign& cs : design_.controls) {
+        LiveControl live{&cs, nullptr, cs.fore == kNoColour ? GetSysColor(COLOR_WINDOWTEXT) : cs.fore,
+                         cs.caption ? cs.caption : L"", PointsOf(cs.font)};
+        const wchar_t* cls = nullptr;
+        // Clipped by their siblings, so that overlapping controls keep the
+        // design's z-order when they repaint.
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        switch (cs.kind) {
+        case ControlKind::Panel:
+            controls_.push_back(std::move(live));  // painted by the form itself
+            continue;
+        case ControlKind::Label:
+            cls = WC_STATICW;
+            // SS_NOTIFY: a label takes its own clicks instead of letting them
+            // fall through to the form underneath.
+            style |= SS_NOTIFY | SS_NOPREFIX;
+            style |= (cs.flags & kCentred) ? SS_CENTER : (cs.flags & kAutoSize) ? SS_LEFTNOWORDWRAP : SS_LEFT;
+            break;
+        case ControlKind::Button:
+            cls = WC_BUTTONW;
+            // BS_NOTIFY: the form hears of the focus arriving, to move the
+            // default-button look along with it.
+            style |= WS_TABSTOP | BS_NOTIFY | ((cs.flags & kDefaultButton) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+            break;
+        case ControlKind::ProgressBar:
+            cls = PROGRESS_CLASSW;
+            style |= PBS_VERTICAL | PBS_SMOOTH;
+            break;
+        }
+        live.hwnd = CreateWindowExW(0, cls, live.text.c_str(), style, 0, 0, 0, 0, hwnd_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(cs.id)), Instance(), nullptr);
+        controls_.push_back(std::move(live));
+    }
+    std::vector<const LiveControl*> tabbable;
+    for (const LiveControl& c : controls_) {
+        if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
+    }
+    std::stable_sort(tabbable.begin(), tabbable.end(), [](const LiveControl* a, const LiveControl* b) {
+        return a->design->tabIndex < b->design->tabIndex;
+    });
+    for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
+}
+
+void Form::Layout() {
+    // A new DPI wants new fonts; the old ones live until every control has
+    // been given its new one.
+    const auto oldFonts = std::move(fonts_);
+    fonts_.clear();
+    RECT frame{0, 0, TwipsToPixels(design_.clientWidth, dpi_), TwipsToPixels(design_.clientHeight, dpi_)};
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    static const auto adjustForDpi = UserProc<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+    if (adjustForDpi) {
+        adjustForDpi(&frame, style, FALSE, exStyle, dpi_);
+    } else {
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    }
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    for (LiveControl& c : controls_) {
+        if (!c.hwnd) continue;
+        const ControlDesign& cs = *c.design;
+        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(cs.font, c.points)), FALSE);
+        SetWindowPos(c.hwnd, nullptr, TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
+                     TwipsToPixels(cs.width, dpi_), TwipsToPixels(cs.height, dpi_),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if ((cs.flags & kAutoSize) && !c.text.empty()) FitToText(c);
+    }
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+Form::LiveControl* Form::Find(int id) {
+    for (LiveControl& c : controls_) {
+        if (c.design->id == id) return &c;
+    }
+    return nullptr;
+}
+
+const Form::LiveControl* Form::Find(int id) const { return const_cast<Form*>(this)->Find(id); }
+
+Form::LiveControl* Form::FindByHwnd(HWND hwnd) {
+    for (LiveControl& c : controls_) {
+        if (c.hwnd == hwnd) return &c;
+    }
+    return nullptr;
+}
+
+HWND Form::Control(int id) const {
+    const LiveControl* c = Find(id);
+    return c ? c->hwnd : nullptr;
+}
+
+std::wstring Form::Caption(int id) const {
+    const LiveControl* c = Find(id);
+    return c ? c->text : std::wstring();
+}
+
+void Form::SetCaption(int id, const std::wstring& text) {
+    LiveControl* c = Find(id);
+    if (!c || c->text == text) return;
+    c->text = text;
+    if (!c->hwnd) return;
+    SetWindowTextW(c->hwnd, c->text.c_str());
+    if (c->design->flags & kAutoSize) FitToText(*c);
+}
+
+COLORREF Form::ForeColour(int id) const {
+    const LiveControl* c = Find(id);
+    return c ? c->fore : kNoColour;
+}
+
+void Form::SetForeColour(int id, COLORREF colour) {
+    LiveControl* c = Find(id);
+    if (!c || c->fore == colour) return;
+    c->fore = colour;
+    if (c->hwnd) InvalidateRect(c->hwnd, nullptr, TRUE);
+}
+
+void Form::SetControlTip(int id, const wchar_t* text) {
+    HWND target = Control(id);
+    if (!target) return;
+    if (!tooltip_) {
+        // Owned by the form, so it goes when the form is destroyed.
+        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                                   Instance(), nullptr);
+    }
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(target);
+    ti.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+}  // namespace ui

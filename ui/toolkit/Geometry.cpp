@@ -1,0 +1,39 @@
+#include "ui/toolkit/Geometry.h"
+
+#include <cmath>
+
+#include "ui/toolkit/SystemCalls.h"
+
+namespace ui {
+
+namespace {
+
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using MetricsForDpiFn = int(WINAPI*)(int, UINT);
+
+}  // namespace
+
+int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch); }
+
+int FontHeight(double points, UINT dpi) {
+    return -static_cast<int>(std::lround(points * static_cast<double>(dpi) / 72.0));
+}
+
+UINT WindowDpi(HWND hwnd) {
+    // The per-monitor DPI calls exist from Windows 10 1607 on.
+    static const auto forWindow = UserProc<GetDpiForWindowFn>("GetDpiForWindow");
+    if (forWindow && hwnd) {
+        if (UINT dpi = forWindow(hwnd)) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+}
+
+int SystemMetric(int index, UINT dpi) {
+    static const auto forDpi = UserProc<MetricsForDpiFn>("GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
+}
+
+}  // namespace ui

@@ -1,0 +1,55 @@
+// The program around the forms: start-up, the single-instance claim, the
+// message loop and the end, and message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "ui/toolkit/Handles.h"
+
+namespace ui {
+
+class Form;
+
+// Registers the window classes' common parts, the common controls, and the
+// single-instance mutex; the first call of the program.
+void Startup(HINSTANCE instance, const wchar_t* instanceName);
+HINSTANCE Instance();
+
+// The single-instance mutex of this copy, and whether another copy holds it.
+struct InstanceClaim {
+    UniqueKernelHandle mutex;
+    bool previous;
+};
+[[nodiscard]] InstanceClaim ClaimInstance(const wchar_t* name);
+
+// True when another copy of the program was already running at Startup.
+bool PreviousInstance();
+
+// Number of forms with a window; when it drops to zero the program ends.
+int LoadedFormCount();
+
+// The message loop; returns the exit code once the last form is unloaded.
+int Run();
+
+// Frees the forms retired by Unload. The loop does it after each message, so
+// that a form may unload itself from inside its own handlers.
+void CollectRetired();
+
+// Ends the program at once, running no unload handler.
+[[noreturn]] void End();
+
+// A message box; without a title it shows the application title.
+int MsgBox(const std::wstring& text, UINT style = MB_OK, const wchar_t* title = nullptr,
+           HWND owner = nullptr);
+
+namespace detail {
+// The forms' own bookkeeping: a window made, a window gone, a form unloaded.
+void FormCreated(Form* form);
+void FormDestroyed(Form* form);
+void Retire(std::unique_ptr<Form> form);
+}  // namespace detail
+
+}  // namespace ui
