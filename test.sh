@@ -44,6 +44,13 @@ wine_test_env_start
 rc=0
 echo "== windows tests (Wine on $DISPLAY)"
 ctest --preset windows --output-on-failure "$@" || rc=$?
-echo "== windows x86 tests (Wine on $DISPLAY)"
-ctest --preset windows-x86 --output-on-failure "$@" || rc=$?
+if wine_env_runs_32bit; then
+  echo "== windows x86 tests (Wine on $DISPLAY)"
+  ctest --preset windows-x86 --output-on-failure "$@" || rc=$?
+else
+  # The kernel refuses every i386 executable, Wine's 32-bit loader with them:
+  # the x86 build is checked as a file, but cannot run here.
+  echo "== windows x86 checks (this machine runs no 32-bit code: the x86 build's tests under Wine are left out)"
+  ctest --preset windows-x86 --output-on-failure -LE '^wine$' "$@" || rc=$?
+fi
 exit $rc

@@ -43,13 +43,28 @@ else
 fi
 export WINE_CMD WINE_RUN_SETARCH
 
-# Which loader /usr/bin/wine starts: Debian's wrapper runs the 32-bit one
-# (which also starts 64-bit programs) once wine32:i386 is installed, and
-# wine64 alone otherwise.  A prefix made by the other loader lacks the 32-bit
-# half (or was set up for it) and fails with "could not load kernel32.dll",
-# so a change of loader makes the prefix anew rather than refreshing it.
+# Whether this machine runs 32-bit x86 code: a kernel built or booted without
+# IA-32 emulation refuses every i386 executable, Wine's 32-bit loader too.
+# Then the x86 build cannot run here at all, and Wine starts through its
+# 64-bit loader directly.
+wine_env_runs_32bit() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+WINE_RUN_LOADER=wine
+if [ -x /usr/lib/wine/wine ] && ! wine_env_runs_32bit && [ -x /usr/lib/wine/wine64 ]; then
+  WINE_RUN_LOADER=/usr/lib/wine/wine64
+  wine_env_log "this kernel runs no 32-bit code: Wine starts through $WINE_RUN_LOADER"
+fi
+export WINE_RUN_LOADER
+
+# Which loader starts Wine: Debian's wrapper runs the 32-bit one (which also
+# starts 64-bit programs) once wine32:i386 is installed and runs, and wine64
+# alone otherwise.  A prefix made by the other loader lacks the 32-bit half
+# (or was set up for it) and fails with "could not load kernel32.dll", so a
+# change of loader makes the prefix anew rather than refreshing it.
 _wine_env_loader() {
   local w
+  if [ "$WINE_RUN_LOADER" != wine ]; then echo "$WINE_RUN_LOADER"; return; fi
   for w in /usr/lib/wine/wine /usr/lib/wine/wine64; do
     if [ -x "$w" ]; then echo "$w"; return; fi
   done
