@@ -43,7 +43,7 @@ for build in x64:windows:"64 位版（x64）":"the 64-bit build (x64)" \
   cp "$work/src/build/$preset/$product.exe" "$stage/"
   # Notepad on Windows 7 reads UTF-8 only with a byte-order mark, and wants CRLF.
   { printf '\xef\xbb\xbf'
-    sed -e "s/@VERSION@/$version/g; s/@ARCH@/$arch/g; s/@ARCH_ZH@/$arch_zh/g; s/@ARCH_EN@/$arch_en/g" \
+    sed -e "s/@VERSION@/$version/g; s/@ARCH@/$arch/g; s/@ARCH_ZH@/$arch_zh/g; s/@ARCH_EN@/$arch_en/g; s/@COMMIT@/$commit/g" \
         -e 's/$/\r/' "$work/src/resources/说明.txt"
   } >"$stage/说明.txt"
   python3 "$work/src/scripts/make_zip.py" "$out/$product-$version-$arch.zip" "$SOURCE_DATE_EPOCH" \

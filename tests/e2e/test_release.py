@@ -48,6 +48,8 @@ class ReleaseTest(harness.AppTestCase):
         if run.returncode != 0:
             raise AssertionError("release.sh failed:\n%s\n%s" % (run.stdout, run.stderr))
         cls.zips = {arch: os.path.join(cls.out, "%s-%s-%s.zip" % (PRODUCT, VERSION, arch)) for arch in ARCHES}
+        cls.commit = subprocess.run(["git", "rev-parse", "HEAD"], cwd=REPO, check=True,
+                                    capture_output=True, text=True).stdout.strip()
         cls.commit_time = int(subprocess.run(["git", "log", "-1", "--format=%ct"], cwd=REPO, check=True,
                                              capture_output=True, text=True).stdout)
 
@@ -91,11 +93,26 @@ class ReleaseTest(harness.AppTestCase):
                 notes = z.read(infos[1])
                 self.assertTrue(notes.startswith(b"\xef\xbb\xbf"), "说明.txt needs a BOM for Notepad")
                 self.assertEqual(notes.count(b"\n"), notes.count(b"\r\n"))
+                self.assertEqual(notes.count(b"\r"), notes.count(b"\r\n"))
                 text = notes[3:].decode("utf-8")
                 self.assertNotIn("@", text)
                 for words in ("%s %s（%s）" % (PRODUCT, VERSION, arch), "不写任何文件", "溢出区", "Windows 7 SP1 或更高版本",
                               "writes no files", "overflow area", "Windows 7 SP1 or later"):
                     self.assertIn(words, text)
+                # The commands for checking the zip name this very zip, once in each language.
+                lines = text.split("\r\n")
+                zip_name = "%s-%s-%s.zip" % (PRODUCT, VERSION, arch)
+                self.assertEqual(lines.count("  certutil -hashfile %s SHA256" % zip_name), 2)
+                self.assertEqual(lines.count("  Get-FileHash %s -Algorithm SHA256" % zip_name), 2)
+                wanted = ("“Windows 已保护你的电脑”：点“更多信息”，再点“仍要运行”。",
+                          "程序以当前用户的权限运行，不请求管理员权限，不会出现用户账户控制提示。",
+                          "在 ARM 处理器的 Windows 11 上，x64 版在系统自带的模拟下运行。",
+                          "本压缩包由提交 %s 构建。" % self.commit,
+                          'on Windows 8 to 11 may show "Windows protected your PC": click "More info",',
+                          'then "Run anyway". Windows 7 may show "Open File - Security Warning": click',
+                          "On Windows 11 on ARM, the x64 build runs under the system's own emulation.",
+                          "This zip was built from commit %s." % self.commit)
+                self.assertEqual([line for line in wanted if line not in lines], [])
 
     def test_the_program_unpacked_from_each_zip_reaches_its_main_window(self):
         for arch in ARCHES:
