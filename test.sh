@@ -44,7 +44,7 @@ wine_test_env_start
 rc=0
 echo "== windows tests (Wine on $DISPLAY)"
 ctest --preset windows --output-on-failure "$@" || rc=$?
-if wine_env_runs_32bit; then
+if [ "$WINE_RUNS_32BIT" = 1 ]; then
   echo "== windows x86 tests (Wine on $DISPLAY)"
   ctest --preset windows-x86 --output-on-failure "$@" || rc=$?
 else

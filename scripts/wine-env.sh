@@ -51,11 +51,15 @@ wine_env_runs_32bit() {
   [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 WINE_RUN_LOADER=wine
-if [ -x /usr/lib/wine/wine ] && ! wine_env_runs_32bit && [ -x /usr/lib/wine/wine64 ]; then
-  WINE_RUN_LOADER=/usr/lib/wine/wine64
-  wine_env_log "this kernel runs no 32-bit code: Wine starts through $WINE_RUN_LOADER"
+WINE_RUNS_32BIT=1
+if ! wine_env_runs_32bit; then
+  WINE_RUNS_32BIT=0
+  if [ -x /usr/lib/wine/wine ] && [ -x /usr/lib/wine/wine64 ]; then
+    WINE_RUN_LOADER=/usr/lib/wine/wine64
+    wine_env_log "this kernel runs no 32-bit code: Wine starts through $WINE_RUN_LOADER"
+  fi
 fi
-export WINE_RUN_LOADER
+export WINE_RUN_LOADER WINE_RUNS_32BIT
 
 # Which loader starts Wine: Debian's wrapper runs the 32-bit one (which also
 # starts 64-bit programs) once wine32:i386 is installed and runs, and wine64

@@ -117,6 +117,8 @@ class ReleaseTest(harness.AppTestCase):
     def test_the_program_unpacked_from_each_zip_reaches_its_main_window(self):
         for arch in ARCHES:
             with self.subTest(arch=arch):
+                if arch == "x86" and os.environ.get("WINE_RUNS_32BIT") == "0":
+                    self.skipTest("this machine's kernel runs no 32-bit code")
                 where = os.path.join(self.unpacked, arch)
                 subprocess.run(["unzip", "-q", self.zips[arch], "-d", where], check=True,
                                env=dict(os.environ, LC_ALL="C.UTF-8"))
