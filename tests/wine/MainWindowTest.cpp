@@ -355,10 +355,10 @@ private:
 
 bool g_highContrast = false;
 
-// High contrast turned on or off as the system announces it, to every form.
+// High contrast turned on or off, and announced to every form as the
+// system does; the forms read it again themselves.
 void SetHighContrast(bool on) {
     g_highContrast = on;
-    ui::SetHighContrastSource([] { return g_highContrast; });
     for (ui::Form* f : {static_cast<ui::Form*>(&Form2()), static_cast<ui::Form*>(&ui::Form1()),
                         static_cast<ui::Form*>(&arrange::Form3())}) {
         SendMessageW(f->Hwnd(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
@@ -367,6 +367,8 @@ void SetHighContrast(bool on) {
 
 TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTurnedOff) {
     UsersColours colours;
+    g_highContrast = false;
+    ui::SetHighContrastSource([] { return g_highContrast; });
     MainWindow& w = Form2();
     ui::Form1().Load();
     arrange::Form3().Load();
