@@ -7,15 +7,19 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <ostream>
+#include <vector>
 
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
 #include "memory/ReadMemoryStatus.h"
 #include "tests/wine/DestroyWatch.h"
+#include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
 #include "ui/StartWindow.h"
+#include "ui/toolkit/Colours.h"
 
 using testing_support::PumpFor;
 using testing_support::PumpUntil;
@@ -267,21 +271,178 @@ TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
     setDpi(startDpi);
 }
 
+struct CloseDc {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+using UniqueDc = ui::UniqueHandle<HDC, CloseDc>;
+
+// What a form paints into a DC of its own asking (WM_PRINTCLIENT), read
+// back at points given in twips.
+class ClientImage {
+public:
+    explicit ClientImage(const ui::Form& form) : dpi_(form.Dpi()) {
+        RECT client;
+        GetClientRect(form.Hwnd(), &client);
+        HDC screen = GetDC(nullptr);
+        dc_.reset(CreateCompatibleDC(screen));
+        bitmap_.reset(CreateCompatibleBitmap(screen, client.right, client.bottom));
+        ReleaseDC(nullptr, screen);
+        old_ = SelectObject(dc_.get(), bitmap_.get());
+        SendMessageW(form.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_.get()), PRF_CLIENT);
+    }
+    ~ClientImage() { SelectObject(dc_.get(), old_); }
+    ClientImage(const ClientImage&) = delete;
+    ClientImage& operator=(const ClientImage&) = delete;
+    COLORREF At(int x, int y) const {
+        return GetPixel(dc_.get(), ui::TwipsToPixels(x, dpi_), ui::TwipsToPixels(y, dpi_));
+    }
+
+private:
+    UINT dpi_;
+    UniqueDc dc_;
+    ui::UniqueHandle<HBITMAP, ui::CloseGdiObject> bitmap_;
+    HGDIOBJ old_ = nullptr;
+};
+
 TEST_F(MainWindowTest, PrintClientPaintsTheFormAndItsPanelsIntoAnyDc) {
+    const ClientImage image(Form2());
+    EXPECT_EQ(image.At(60, 3450), 0x00C0C0C0u) << "the form";
+    EXPECT_EQ(image.At(3800, 1500), 0x00404040u) << "lblBak1";
+    EXPECT_EQ(image.At(200, 2850), 0x00808080u) << "lblBak2";
+}
+
+// A label's text, its background and the brush its form gives it to paint with.
+struct LabelPaint {
+    COLORREF text, back, brush;
+    bool operator==(const LabelPaint&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const LabelPaint& p) {
+    return out << std::hex << "{text " << p.text << ", back " << p.back << ", brush " << p.brush << "}";
+}
+
+LabelPaint PaintOf(const ui::Form& form, int id) {
+    UniqueDc dc(CreateCompatibleDC(nullptr));
+    const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+        form.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(form.Control(id))));
+    LOGBRUSH lb{};
+    GetObjectW(brush, sizeof lb, &lb);
+    return {GetTextColor(dc.get()), GetBkColor(dc.get()), lb.lbColor};
+}
+
+// The user's own colours, unlike any the design uses, so that a text that
+// takes a colour from the wrong pair shows.
+constexpr COLORREF kWindow = 0x00102030;
+constexpr COLORREF kWindowText = 0x00C0D0E0;
+constexpr COLORREF kFace = 0x00203040;
+constexpr COLORREF kFaceText = 0x00D0E0F0;
+
+class UsersColours {
+public:
+    UsersColours() {
+        for (int i = 0; i < 4; ++i) old_[i] = GetSysColor(kElements[i]);
+        const COLORREF mine[] = {kWindow, kWindowText, kFace, kFaceText};
+        SetSysColors(4, kElements, mine);
+    }
+    ~UsersColours() { SetSysColors(4, kElements, old_); }
+    UsersColours(const UsersColours&) = delete;
+    UsersColours& operator=(const UsersColours&) = delete;
+
+private:
+    static constexpr INT kElements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE, COLOR_BTNTEXT};
+    COLORREF old_[4] = {};
+};
+
+bool g_highContrast = false;
+
+// High contrast turned on or off, and announced to every form as the
+// system does; the forms read it again themselves.
+void SetHighContrast(bool on) {
+    g_highContrast = on;
+    for (ui::Form* f : {static_cast<ui::Form*>(&Form2()), static_cast<ui::Form*>(&ui::Form1()),
+                        static_cast<ui::Form*>(&arrange::Form3())}) {
+        SendMessageW(f->Hwnd(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    }
+}
+
+TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTurnedOff) {
+    UsersColours colours;
+    g_highContrast = false;
+    ui::SetHighContrastSource([] { return g_highContrast; });
     MainWindow& w = Form2();
-    RECT client;
-    GetClientRect(w.Hwnd(), &client);
-    struct CloseDc { void operator()(HDC dc) const { DeleteDC(dc); } };
-    HDC screen = GetDC(nullptr);
-    ui::UniqueHandle<HDC, CloseDc> dc(CreateCompatibleDC(screen));
-    ui::UniqueHandle<HBITMAP, ui::CloseGdiObject> bitmap(CreateCompatibleBitmap(screen, client.right, client.bottom));
-    ReleaseDC(nullptr, screen);
-    ui::SelectScope selected(dc.get(), bitmap.get());
-    SendMessageW(w.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
-    auto at = [&](int x, int y) { return GetPixel(dc.get(), ui::TwipsToPixels(x, w.Dpi()), ui::TwipsToPixels(y, w.Dpi())); };
-    EXPECT_EQ(at(60, 3450), 0x00C0C0C0u) << "the form";
-    EXPECT_EQ(at(3800, 1500), 0x00404040u) << "lblBak1";
-    EXPECT_EQ(at(200, 2850), 0x00808080u) << "lblBak2";
+    ui::Form1().Load();
+    arrange::Form3().Load();
+    w.ShowFigures(WorkedExample());  // the figure in orange
+    w.Show();
+    HWND figure = w.Control(MainWindow::lblMain);
+    UpdateWindow(w.Hwnd());
+    UpdateWindow(figure);
+
+    SetHighContrast(true);
+    RECT dirty;
+    EXPECT_TRUE(GetUpdateRect(w.Hwnd(), &dirty, FALSE)) << "the form repaints at the change";
+    EXPECT_TRUE(GetUpdateRect(figure, &dirty, FALSE)) << "and so do its labels";
+    {
+        const ClientImage main(w);
+        EXPECT_EQ(main.At(60, 3450), kFace) << "the form, as a dialog";
+        EXPECT_EQ(main.At(3800, 1500), kWindow) << "lblBak1";
+        EXPECT_EQ(main.At(200, 2850), kWindow) << "lblBak2";
+        const ClientImage start(ui::Form1());
+        EXPECT_EQ(start.At(60, 1500), kFace);
+        EXPECT_EQ(start.At(1800, 960), kFaceText) << "the rule";
+        EXPECT_EQ(ClientImage(arrange::Form3()).At(60, 60), kFace);
+    }
+    const LabelPaint onPanel{kWindowText, kWindow, kWindow};
+    const LabelPaint onForm{kFaceText, kFace, kFace};
+    EXPECT_EQ(PaintOf(w, MainWindow::lblMain), onPanel) << "the figure's colour gives way to the user's";
+    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu) << "while the tick's choice stands";
+    EXPECT_EQ(PaintOf(w, MainWindow::lblmsg3), onPanel);
+    EXPECT_EQ(PaintOf(ui::Form1(), ui::StartWindow::lbl1_1), onForm);
+    EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1), onForm);
+
+    // Common controls keep their own copies of the system colours.
+    testing_support::MessageLog bar(w.Control(MainWindow::pgbMem), WM_SYSCOLORCHANGE);
+    SendMessageW(w.Hwnd(), WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(bar.seen.size(), 1u) << "passed on to the progress bar";
+
+    UpdateWindow(w.Hwnd());
+    UpdateWindow(figure);
+    SetHighContrast(false);
+    EXPECT_TRUE(GetUpdateRect(figure, &dirty, FALSE));
+    const ClientImage main(w);
+    EXPECT_EQ(main.At(60, 3450), 0x00C0C0C0u);
+    EXPECT_EQ(main.At(3800, 1500), 0x00404040u);
+    EXPECT_EQ(ClientImage(ui::Form1()).At(1800, 960), 0x00C0C0C0u) << "the rule";
+    EXPECT_EQ(PaintOf(w, MainWindow::lblMain), (LabelPaint{0x000080FF, 0x00404040, 0x00404040}));
+    EXPECT_EQ(PaintOf(ui::Form1(), ui::StartWindow::lbl1_1), (LabelPaint{0x00FFFFFF, 0x00404040, 0x00404040}));
+    EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1),
+              (LabelPaint{0x00FFFFFF, 0x00808080, 0x00808080}));
+    ui::SetHighContrastSource(nullptr);
+}
+
+TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputSaysAndTabAnArrowOrAltShowsThem) {
+    MainWindow& w = Form2();
+    testing_support::MessageLog log(w.Hwnd(), WM_CHANGEUISTATE);
+    constexpr WPARAM kInitialise = MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL);
+    constexpr WPARAM kShow = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL);
+    w.Show();
+    EXPECT_EQ(log.seen, std::vector<WPARAM>{kInitialise}) << "before the first paint";
+    w.Hide();
+    w.Show();
+    EXPECT_EQ(log.seen, std::vector<WPARAM>{kInitialise}) << "only at the first show";
+
+    const auto press = [&](UINT message, WPARAM key) {
+        log.seen.clear();
+        MSG msg{GetFocus(), message, key, 0, 0, {}};
+        w.PreTranslate(msg);
+        return log.seen;
+    };
+    EXPECT_EQ(press(WM_KEYDOWN, 'A'), std::vector<WPARAM>{});
+    EXPECT_EQ(press(WM_SYSKEYDOWN, 'A'), std::vector<WPARAM>{});
+    EXPECT_EQ(press(WM_KEYDOWN, VK_TAB), std::vector<WPARAM>{kShow});
+    EXPECT_EQ(press(WM_KEYDOWN, VK_LEFT), std::vector<WPARAM>{kShow});
+    EXPECT_EQ(press(WM_KEYDOWN, VK_DOWN), std::vector<WPARAM>{kShow});
+    EXPECT_EQ(press(WM_SYSKEYDOWN, VK_MENU), std::vector<WPARAM>{kShow});
 }
 
 TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {

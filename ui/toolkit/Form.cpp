@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include "ui/toolkit/Colours.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -124,10 +125,15 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         LiveControl* c = FindByHwnd(reinterpret_cast<HWND>(lParam));
         if (!c || c->design->back == kNoColour) break;
         HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, c->fore);
-        SetBkColor(dc, c->design->back);
-        return reinterpret_cast<LRESULT>(BrushFor(c->design->back));
+        const TextColours colours = LabelColours(c->fore, c->design->back, design_.back);
+        SetTextColor(dc, colours.text);
+        SetBkColor(dc, colours.back);
+        return reinterpret_cast<LRESULT>(BrushFor(colours.back));
     }
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        if (msg == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) ColoursChanged(msg == WM_SYSCOLORCHANGE);
+        break;
     case WM_SETCURSOR:
         if (design_.cursorId && LOWORD(lParam) == HTCLIENT) {
             SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(design_.cursorId)));
@@ -210,6 +216,7 @@ void Form::Show() {
         CentreOnScreen();
         positioned_ = true;
     }
+    cues_.Initialise(hwnd_);
     ShowWindow(hwnd_, SW_SHOW);
     // A disabled window cannot be activated: it is, once enabled.
     activateWhenEnabled_ = !IsWindowEnabled(hwnd_);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/toolkit/Design.h"
+#include "ui/toolkit/FocusCues.h"
 #include "ui/toolkit/Geometry.h"
 #include "ui/toolkit/Handles.h"
 #include "ui/toolkit/Timer.h"
@@ -102,6 +103,8 @@ private:
     // Background, panels and lines into any DC: the window's own painting,
     // and a themed child's request for what lies behind its transparent parts.
     void PaintInto(HDC dc, const RECT& area);
+    // High contrast turned on or off, or the system colours changed.
+    void ColoursChanged(bool systemColours);
     void LoadIcons();
     HFONT FontFor(const FontDesign* design) { return FontFor(design, PointsOf(design)); }
     HFONT FontFor(const FontDesign* design, double points);
@@ -139,6 +142,7 @@ private:
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
     std::vector<Timer*> timers_;
+    FocusCues cues_;
 
 public:
     // A tooltip over one control (the progress bar's).

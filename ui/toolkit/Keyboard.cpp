@@ -52,6 +52,7 @@ void Form::ShowAsDefault(HWND button) {
 
 bool Form::PreTranslate(MSG& msg) {
     if (!hwnd_ || tabOrder_.empty()) return false;
+    FocusCues::KeyPressed(hwnd_, msg);
     if (msg.message == WM_KEYDOWN) {
         switch (msg.wParam) {
         case VK_TAB:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/Colours.h"
 #include "ui/toolkit/Fonts.h"
 
 namespace ui {
@@ -77,7 +78,7 @@ void Form::FitLeftOf(int id, int neighbourId, double minPoints) {
 }
 
 void Form::PaintInto(HDC dc, const RECT& area) {
-    FillRect(dc, &area, BrushFor(design_.back));
+    FillRect(dc, &area, BrushFor(FormColour(design_.back)));
     // Panels back to front, so the one listed first ends up on top.
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         const ControlDesign& cs = *it->design;
@@ -85,15 +86,29 @@ void Form::PaintInto(HDC dc, const RECT& area) {
         const RECT r{TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.left, dpi_) + TwipsToPixels(cs.width, dpi_),
                      TwipsToPixels(cs.top, dpi_) + TwipsToPixels(cs.height, dpi_)};
-        FillRect(dc, &r, BrushFor(cs.back));
+        FillRect(dc, &r, BrushFor(PanelColour(cs.back)));
     }
     for (const LineDesign& line : design_.lines) {
         const int width = std::max(1, MulDiv(line.widthPixels, static_cast<int>(dpi_), kDefaultDpi));
-        UniquePen pen(CreatePen(PS_SOLID, width, line.colour));
+        UniquePen pen(CreatePen(PS_SOLID, width, LineColour(line.colour)));
         SelectScope selected(dc, pen.get());
         MoveToEx(dc, TwipsToPixels(line.x1, dpi_), TwipsToPixels(line.y1, dpi_), nullptr);
         LineTo(dc, TwipsToPixels(line.x2, dpi_), TwipsToPixels(line.y2, dpi_));
     }
+}
+
+void Form::ColoursChanged(bool systemColours) {
+    ReadHighContrast();
+    if (systemColours) {
+        // Common controls keep copies of the system colours and hear of a
+        // change only from their parent.
+        for (const LiveControl& c : controls_) {
+            if (c.hwnd) SendMessageW(c.hwnd, WM_SYSCOLORCHANGE, 0, 0);
+        }
+    }
+    // Everything, children included: a label that keeps its old colours
+    // until its text next changes may be unreadable meanwhile.
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 HFONT Form::FontFor(const FontDesign* design, double points) {
