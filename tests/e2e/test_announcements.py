@@ -3,8 +3,8 @@ from another process by an out-of-context WinEvent hook (the probe's
 winevents), as screen readers catch them."""
 
 import json
+import select
 import subprocess
-import time
 import unittest
 
 import harness
@@ -25,7 +25,8 @@ class WinEvents:
             env=harness.prepared_env(dpi), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
             stderr=subprocess.DEVNULL, start_new_session=True)
         self.seconds = seconds
-        first = self.proc.stdout.readline().decode("utf-8")
+        ready, _, _ = select.select([self.proc.stdout], [], [], 60)
+        first = self.proc.stdout.readline().decode("utf-8") if ready else "(nothing in 60 s)"
         if '"hooked":true' not in first:
             self.proc.kill()
             raise harness.HarnessError("the event probe did not start listening: %r" % first)
