@@ -21,9 +21,7 @@ except ImportError:
 # System DLLs the program may import; any other would be searched for next to
 # the program, where it could be planted.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll",
-               "msvcrt.dll", "advapi32.dll",
-               # Accessibility: the standard accessible objects and COM, in every Windows since 2000.
-               "oleacc.dll", "ole32.dll", "oleaut32.dll"}
+               "msvcrt.dll", "advapi32.dll"}
 
 # Machine: (name used in messages and the import list, MinGW triplet, optional header magic).
 ARCHES = {

@@ -7,10 +7,65 @@
 #include <oleacc.h>
 
 #include <memory>
+#include <optional>
+#include <string>
+
+#include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
 
 namespace {
+
+// The accessibility DLLs, and COM on the program's thread, come when first
+// needed rather than at start-up: under Wine they doubled the time to the
+// first window, and nobody needs them until a screen reader (or another
+// client of accessibility) looks at the program. Loaded from the system
+// folder by full path, and kept for the life of the process.
+struct AccessibilityCalls {
+    decltype(&CreateStdAccessibleObject) createStdAccessibleObject = nullptr;
+    decltype(&LresultFromObject) lresultFromObject = nullptr;
+    decltype(&CoCreateInstance) coCreateInstance = nullptr;
+    decltype(&SysAllocStringLen) sysAllocStringLen = nullptr;
+};
+
+bool LoadSystemDll(const wchar_t* name) {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    return LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str()) != nullptr;
+}
+
+AccessibilityCalls LoadAccessibility() {
+    AccessibilityCalls calls;
+    if (!LoadSystemDll(L"ole32.dll") || !LoadSystemDll(L"oleaut32.dll") || !LoadSystemDll(L"oleacc.dll"))
+        return calls;
+    // Objects are handed to other processes through COM, in the thread's
+    // apartment; a thread already in another kind of apartment will do too.
+    const auto coInitializeEx = SystemProc<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
+    const HRESULT com = coInitializeEx ? coInitializeEx(nullptr, COINIT_APARTMENTTHREADED) : E_NOINTERFACE;
+    if (FAILED(com) && com != RPC_E_CHANGED_MODE) return calls;
+    calls.coCreateInstance = SystemProc<decltype(&CoCreateInstance)>(L"ole32.dll", "CoCreateInstance");
+    calls.sysAllocStringLen = SystemProc<decltype(&SysAllocStringLen)>(L"oleaut32.dll", "SysAllocStringLen");
+    calls.lresultFromObject = SystemProc<decltype(&LresultFromObject)>(L"oleacc.dll", "LresultFromObject");
+    calls.createStdAccessibleObject =
+        SystemProc<decltype(&CreateStdAccessibleObject)>(L"oleacc.dll", "CreateStdAccessibleObject");
+    return calls;
+}
+
+// Filled on the first request, all of which come on the program's one thread.
+std::optional<AccessibilityCalls> g_calls;
+
+// nullptr where this system has not got them all.
+const AccessibilityCalls* Accessibility() {
+    if (!g_calls) g_calls = LoadAccessibility();
+    const AccessibilityCalls& calls = *g_calls;
+    return calls.createStdAccessibleObject && calls.lresultFromObject && calls.coCreateInstance &&
+                   calls.sysAllocStringLen
+               ? &calls
+               : nullptr;
+}
+
+bool AccessibilityLoaded() { return g_calls.has_value(); }
 
 // UI Automation's LiveSetting property (uiautomationclient.h, which MinGW
 // lacks), given to an HWND's object as an annotation; Windows 8 and later.
@@ -117,7 +172,7 @@ public:
         std::wstring name;
         if (!IsSelf(child) || !CurrentName(hwnd_, name)) return inner_->get_accName(child, out);
         if (!out) return E_POINTER;
-        *out = SysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+        *out = Accessibility()->sysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
         return *out ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** out) override { return inner_->get_accParent(out); }
@@ -201,11 +256,13 @@ private:
 // The answer to WM_GETOBJECT for the window itself or its client area; 0
 // leaves it to the system.
 LRESULT AnswerGetObject(HWND hwnd, WPARAM flags, LONG objectId) {
+    const AccessibilityCalls* calls = Accessibility();
     IAccessible* standard = nullptr;
-    if (FAILED(CreateStdAccessibleObject(hwnd, objectId, IID_IAccessible, reinterpret_cast<void**>(&standard))))
+    if (!calls || FAILED(calls->createStdAccessibleObject(hwnd, objectId, IID_IAccessible,
+                                                           reinterpret_cast<void**>(&standard))))
         return 0;
     auto* named = new NamedObject(hwnd, standard);
-    const LRESULT answer = LresultFromObject(IID_IAccessible, flags, static_cast<IAccessible*>(named));
+    const LRESULT answer = calls->lresultFromObject(IID_IAccessible, flags, static_cast<IAccessible*>(named));
     named->Release();  // the reference is the answer's now
     return answer > 0 ? answer : 0;
 }
@@ -214,8 +271,9 @@ LRESULT AnswerGetObject(HWND hwnd, WPARAM flags, LONG objectId) {
 // given with the accessibility property service, which Windows 7 has without
 // the property, and taken back when the window goes.
 bool SetLive(HWND hwnd, bool live) {
+    const AccessibilityCalls* calls = Accessibility();
     IAccPropServices* service = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+    if (!calls || FAILED(calls->coCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
                                 reinterpret_cast<void**>(&service))))
         return false;
     MSAAPROPID property = kLiveSettingProperty;
@@ -265,8 +323,12 @@ void NameAfterLabel(HWND hwnd, HWND label) {
 void AnnounceName(HWND hwnd) {
     // Where the live setting cannot be given (Windows 7, or a system without
     // the service), the name change alone is what screen readers hear.
+    // Only with a screen reader on, or a client that has asked for our
+    // objects already: the live setting needs the accessibility DLLs.
+    BOOL screenReader = FALSE;
+    SystemParametersInfoW(SPI_GETSCREENREADER, 0, &screenReader, 0);
     WindowName* name = NameOf(hwnd);
-    if (name && !name->live) name->live = SetLive(hwnd, true);
+    if (name && !name->live && (screenReader || AccessibilityLoaded())) name->live = SetLive(hwnd, true);
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
     NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, hwnd, OBJID_CLIENT, CHILDID_SELF);
 }

@@ -1,7 +1,6 @@
 #include "ui/toolkit/Program.h"
 
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <algorithm>
 #include <vector>
@@ -51,9 +50,6 @@ void Startup(HINSTANCE instance, const wchar_t* instanceName) {
     icc.dwSize = sizeof icc;
     icc.dwICC = ICC_PROGRESS_CLASS | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES;
     InitCommonControlsEx(&icc);
-    // Screen readers reach the windows' accessible objects through COM. If it
-    // fails they get the system's objects instead, captions for names.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 }
 
 InstanceClaim ClaimInstance(const wchar_t* name) {
