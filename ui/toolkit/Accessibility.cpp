@@ -17,9 +17,9 @@ namespace ui {
 namespace {
 
 // The accessibility DLLs, and COM on the program's thread, come when first
-// needed rather than at start-up: under Wine they doubled the time to the
-// first window, and nobody needs them until a screen reader (or another
-// client of accessibility) looks at the program. Loaded from the system
+// needed rather than at start-up: loaded with the program, they put off its
+// first window markedly under Wine, and nobody needs them until a screen
+// reader (or another client of accessibility) looks at the program. Loaded from the system
 // folder by full path, and kept for the life of the process.
 struct AccessibilityCalls {
     decltype(&CreateStdAccessibleObject) createStdAccessibleObject = nullptr;
