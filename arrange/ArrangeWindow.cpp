@@ -1,6 +1,7 @@
 #include "arrange/ArrangeWindow.h"
 
 #include "resources/Texts.h"
+#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Form.h"
 
 namespace arrange {
@@ -41,6 +42,8 @@ ArrangeWindow::ArrangeWindow()
 
 void ArrangeWindow::Form_Load() {
     SetCaption(Label1, texts::kArrangeWaiting);
+    // The window has no caption: screen readers call it by its status.
+    ui::NameAfterLabel(Hwnd(), Control(Label1));
     timer1_.SetEnabled(true);
 }
 
@@ -50,6 +53,7 @@ void ArrangeWindow::Timer1_Timer() {
     arranged_ = block.Claimed();
     // A block that could not be had is said so; it is never shown as done.
     SetCaption(Label1, arranged_ ? texts::kArrangeDone : texts::kArrangeFailed);
+    ui::AnnounceName(Hwnd());
     SetEnabled(true);
     block.Release();
 }

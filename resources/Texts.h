@@ -31,6 +31,9 @@ inline constexpr wchar_t kLblMsg1[] = L"当前共有";
 inline constexpr wchar_t kLblMsg2[] = L"的物理内存可供使用";
 inline constexpr wchar_t kLblMsg3[] = L"强烈建议：整理前请关闭其他所有应用程序以达到最佳效果";
 inline constexpr wchar_t kProgressTip[] = L"深色部分为可用内存，浅色部分为已用内存";
+// What screen readers call the bar: the tip's meaning without its colours.
+// The bar's value, which they read after it, is the free part.
+inline constexpr wchar_t kProgressName[] = L"可用内存";
 inline constexpr wchar_t kMnuShow[] = L"显示界面(&S)";
 inline constexpr wchar_t kMnuArrange[] = L"整理内存(&R)";
 inline constexpr wchar_t kMnuQuit[] = L"退出程序(&Q)";

@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "tray/Tray.h"
 #include "ui/Forms.h"
+#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -86,6 +87,7 @@ void MainWindow::Form_Load() {
 
     timShow_.SetEnabled(true);
     SetControlTip(pgbMem, texts::kProgressTip);
+    SetAccessibleName(Control(pgbMem), texts::kProgressName);
     // 15 pt Verdana runs under the bar from about 10 GB free on: the figure
     // steps down in size rather than be cut off.
     FitLeftOf(lblMain, pgbMem, kMinFigurePoints);

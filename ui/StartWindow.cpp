@@ -48,6 +48,8 @@ constexpr FormDesign kDesign{
     // Whether the program runs at all is settled in the load handler, before
     // any window exists.
     .createAfterLoad = true,
+    // Its caption is never seen; a screen reader would say it.
+    .accessibleName = texts::kProductName,
 };
 
 }  // namespace

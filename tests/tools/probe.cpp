@@ -825,10 +825,54 @@ int CmdStartup(int argc, wchar_t** argv) {
     }
 }
 
+// Out-of-context WinEvents of one process: what a screen reader hears from
+// it. Each records the event, its object and the window's class at the time.
+std::vector<Json> winEvents;
+ULONGLONG winEventsStart = 0;
+
+void CALLBACK RecordWinEvent(HWINEVENTHOOK, DWORD event, HWND h, LONG object, LONG child, DWORD, DWORD) {
+    winEvents.push_back(Json()
+                            .UInt("event", event)
+                            .Handle("hwnd", h)
+                            .Int("object", object)
+                            .Int("child", child)
+                            .Str("class", h ? ClassOf(h) : L"")
+                            .Int("ms", static_cast<long long>(GetTickCount64() - winEventsStart)));
+}
+
+// Listens to PID's name changes and live region changes for MS milliseconds,
+// pumping messages (the hook's events come through them); says
+// {"hooked":true} once it listens, and then the events in order.
+int CmdWinEvents(int argc, wchar_t** argv) {
+    long long pid = 0, ms = 0;
+    if (argc < 4 || !ParseNumber(argv[2], pid) || !ParseNumber(argv[3], ms) || ms < 0)
+        return Fail(L"usage: winevents PID MS");
+    const DWORD kinds[] = {EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_LIVEREGIONCHANGED};
+    std::vector<HWINEVENTHOOK> hooks;
+    for (DWORD kind : kinds) {
+        HWINEVENTHOOK hook = SetWinEventHook(kind, kind, nullptr, RecordWinEvent, static_cast<DWORD>(pid), 0,
+                                             WINEVENT_OUTOFCONTEXT);
+        if (!hook) return Fail(L"SetWinEventHook failed: " + std::to_wstring(GetLastError()), 1);
+        hooks.push_back(hook);
+    }
+    winEvents.clear();
+    winEventsStart = GetTickCount64();
+    Emit(Json().Bool("hooked", true));
+    const ULONGLONG end = winEventsStart + static_cast<ULONGLONG>(ms);
+    for (ULONGLONG now = winEventsStart; now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    for (HWINEVENTHOOK hook : hooks) UnhookWinEvent(hook);
+    for (const Json& j : winEvents) Emit(j);
+    return 0;
+}
+
 int Usage() {
     return Fail(
         L"usage: probe list|find|children|send|post|close|foreground|broadcast-taskbar-created|memstatus|procmem|procs|"
-        L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup|serve ...");
+        L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup|winevents|serve ...");
 }
 
 // One command: argv[1] names it, argv[2...] are its arguments.
@@ -856,6 +900,7 @@ int Run(int argc, wchar_t** argv, bool serving) {
     if (cmd == L"fuzz") return CmdFuzz(argc, argv);
     if (cmd == L"repeat") return CmdRepeat(argc, argv);
     if (cmd == L"startup") return CmdStartup(argc, argv);
+    if (cmd == L"winevents") return CmdWinEvents(argc, argv);
     // A claim's memory is the process's: it is held until the process ends.
     if (cmd == L"claim") return serving ? Fail(L"claim needs a probe of its own") : CmdClaim(argc, argv);
     return Usage();

@@ -67,6 +67,8 @@ struct FormDesign {
     int iconId;               // 0: no icon
     bool centreAtLoad;        // otherwise centred at the first show
     bool createAfterLoad;     // the load handler runs before the window exists
+    // What screen readers call it, its caption left as it is; nullptr: its caption.
+    const wchar_t* accessibleName = nullptr;
 };
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Colours.h"
 #include "ui/toolkit/Program.h"
 
@@ -78,6 +79,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         LoadIcons();
         CreateControls();
         Layout();
+        if (design_.accessibleName) SetAccessibleName(hwnd_, design_.accessibleName);
         for (Timer* t : timers_) {
             if (t->Enabled()) SetTimer(hwnd_, t->Id(), t->Interval(), nullptr);
         }
