@@ -300,6 +300,8 @@ LRESULT CALLBACK NamedWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         }
     } else if (msg == WM_NCDESTROY) {
         RemoveWindowSubclass(hwnd, NamedWindowProc, kSubclassId);
+        // A window must take its properties off before it is gone.
+        RemovePropW(hwnd, kNameProperty);
         // Nothing to do if it fails: the system drops it with the window.
         const std::unique_ptr<WindowName> owned(name);
         if (owned->live) SetLive(hwnd, false);
