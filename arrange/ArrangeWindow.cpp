@@ -86,6 +86,8 @@ void ArrangeWindow::OnTimer(UINT_PTR id) {
 void cmdArrange_Click(ui::Form& from) {
     ArrangeWindow& window = Form3();
     window.ReturnTo(from);
+    // Made anew for each arrangement: on the monitor the user is looking at.
+    if (!window.Loaded()) window.CentreOn(from.Hwnd());
     // Shown and activated while the window it came from is still the active
     // one, so that the foreground is still this program's to give: hidden
     // first, the active window would pass the activation to the next window

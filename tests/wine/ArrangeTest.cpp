@@ -9,6 +9,7 @@
 #include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
+#include "ui/toolkit/Monitors.h"
 
 using arrange::ArrangeWindow;
 using arrange::Form3;
@@ -273,6 +274,24 @@ TEST_F(Arrange, EveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
         EXPECT_TRUE(ui::Form2().Visible()) << way.name;
         PumpFor(20);
     }
+}
+
+// The main window is on a second monitor, right of the primary one.
+std::optional<ui::MonitorArea> MainOnTheSecond(HWND window, DWORD) {
+    if (window == ui::Form2().Hwnd()) return ui::MonitorArea{{800, 0, 2080, 1024}, {800, 0, 2080, 984}};
+    return ui::MonitorArea{{0, 0, 800, 600}, {0, 0, 800, 560}};
+}
+
+TEST_F(Arrange, AFreshWindowOpensCentredOnTheMonitorOfTheMainWindow) {
+    Form3.Unload();
+    ui::Monitors().ofWindow = &MainOnTheSecond;
+    ui::Form2().Show();
+    arrange::cmdArrange_Click(ui::Form2());
+    ui::Monitors() = ui::SystemMonitors();
+    RECT r;
+    GetWindowRect(Form3().Hwnd(), &r);
+    EXPECT_NEAR((r.left + r.right) / 2, 1440, 1);
+    EXPECT_NEAR((r.top + r.bottom) / 2, 512, 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -53,6 +54,7 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        EnableNonClientScaling(hwnd);
     } else {
         self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
@@ -209,6 +211,8 @@ void Form::Show() {
     if (!positioned_) {
         CentreOnScreen();
         positioned_ = true;
+    } else {
+        KeepOnAMonitor();
     }
     ShowWindow(hwnd_, SW_SHOW);
     // A disabled window cannot be activated: it is, once enabled.
