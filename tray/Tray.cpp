@@ -58,8 +58,8 @@ HICON LoadSmallIcon(UINT dpi) {
 
 // The shell draws the icon at the DPI of the monitor whose taskbar holds it,
 // which need not be the main window's. Where the shell cannot say where the
-// icon is (before Windows 7, or before it has the icon) or Windows cannot say
-// that monitor's DPI (before 8.1), the main window's it is.
+// icon is (it has not got it yet) or Windows cannot say that monitor's DPI
+// (before 8.1), the main window's it is.
 UINT IconDpi() {
     State& s = S();
     if (const std::optional<RECT> rect = CurrentShell().IconRect(s.frmTray->Hwnd(), kIconId)) {
