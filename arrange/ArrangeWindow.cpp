@@ -21,8 +21,9 @@ constexpr ui::ControlDesign kControls[] = {
 constexpr ui::FormDesign kDesign{
     .className = L"Lanshige.ArrangeWindow",
     .caption = L"",
-    // Disabled while it waits: clicks mean nothing until the block is done.
-    .style = WS_POPUP | WS_CLIPCHILDREN | WS_DISABLED,
+    // Enabled even while it waits, when it takes no input: a disabled window
+    // cannot be activated, and the keyboard must stay with this program.
+    .style = WS_POPUP | WS_CLIPCHILDREN,
     .exStyle = WS_EX_TOOLWINDOW,
     .clientWidth = 3855,
     .clientHeight = 1725,
@@ -54,8 +55,19 @@ void ArrangeWindow::Timer1_Timer() {
     // A block that could not be had is said so; it is never shown as done.
     SetCaption(Label1, arranged_ ? texts::kArrangeDone : texts::kArrangeFailed);
     ui::AnnounceName(Hwnd());
-    SetEnabled(true);
+    done_ = true;
+    // It has held the activation since the command, unless the user went to
+    // another window meanwhile: one of ours gives it back, while the system
+    // refuses this if another program has the foreground, as it should.
+    SetForegroundWindow(Hwnd());
     block.Release();
+}
+
+LRESULT ArrangeWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // While it waits, a press, a key or a close means nothing; a press then
+    // released once done is no click either.
+    if (!done_ && (msg == WM_LBUTTONDOWN || msg == WM_KEYDOWN || msg == WM_CLOSE)) return 0;
+    return Form::HandleMessage(msg, wParam, lParam);
 }
 
 void ArrangeWindow::Form_Click() {
@@ -64,13 +76,11 @@ void ArrangeWindow::Form_Click() {
     Form3.Unload();
 }
 
-void ArrangeWindow::OnClose() {
-    // Closing is ignored while it waits, and returns like the click once done.
-    if (Enabled()) Form_Click();
-}
+// Once done, a close returns like the click.
+void ArrangeWindow::OnClose() { Form_Click(); }
 
 void ArrangeWindow::Form_KeyDown(WPARAM key) {
-    if (Enabled() && (key == VK_RETURN || key == VK_SPACE || key == VK_ESCAPE)) Form_Click();
+    if (key == VK_RETURN || key == VK_SPACE || key == VK_ESCAPE) Form_Click();
 }
 
 void ArrangeWindow::OnTimer(UINT_PTR id) {
@@ -80,6 +90,12 @@ void ArrangeWindow::OnTimer(UINT_PTR id) {
 void cmdArrange_Click(ui::Form& from) {
     ArrangeWindow& window = Form3();
     window.ReturnTo(from);
+    // Made anew for each arrangement: on the monitor the user is looking at.
+    if (!window.Loaded()) window.CentreOn(from.Hwnd());
+    // Shown and activated while the window it came from is still the active
+    // one, so that the foreground is still this program's to give: hidden
+    // first, the active window would pass the activation to the next window
+    // in z-order, another program's, and Windows would then refuse it back.
     window.Show();
     from.Hide();
 }

@@ -20,6 +20,8 @@ public:
     void ReturnTo(ui::Form& from) { from_ = &from; }
     // Whether the last tick had its block.
     bool Arranged() const { return arranged_; }
+    // Whether the tick has come: until then the window takes no input.
+    bool Done() const { return done_; }
 
     void Timer1_Timer();
 
@@ -29,12 +31,14 @@ protected:
     void OnTimer(UINT_PTR id) override;
     void OnClose() override;
     void Form_KeyDown(WPARAM key) override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     ui::Timer timer1_;
     BlockAllocator* allocator_;
     ui::Form* from_ = nullptr;
     bool arranged_ = false;
+    bool done_ = false;
 };
 
 extern ui::FormSlot<ArrangeWindow> Form3;

@@ -7,6 +7,7 @@
 #include "resources/resource.h"
 #include "tray/Shell.h"
 #include "ui/toolkit/Form.h"
+#include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
 
 namespace tray {
@@ -55,11 +56,23 @@ HICON LoadSmallIcon(UINT dpi) {
         LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
+// The shell draws the icon at the DPI of the monitor whose taskbar holds it,
+// which need not be the main window's. Where the shell cannot say where the
+// icon is (it has not got it yet) or Windows cannot say that monitor's DPI
+// (before 8.1), the main window's it is.
+UINT IconDpi() {
+    State& s = S();
+    if (const std::optional<RECT> rect = CurrentShell().IconRect(s.frmTray->Hwnd(), kIconId)) {
+        if (const std::optional<UINT> dpi = ui::Monitors().dpiAt(*rect)) return *dpi;
+    }
+    return s.frmTray->Dpi();
+}
+
 // Puts a freshly loaded icon in the record. The one it replaces stays alive:
 // the shell draws from the handle it was given until it has taken another.
 void ReloadIcon() {
     State& s = S();
-    const UINT dpi = s.frmTray->Dpi();
+    const UINT dpi = IconDpi();
     ui::UniqueIcon fresh(LoadSmallIcon(dpi));
     if (!fresh) return;  // the old one still draws
     s.iconDpi = dpi;
@@ -78,6 +91,19 @@ bool Notify(DWORD message) {
 // True when the unload ran while a call was with the shell: each call to
 // another process can deliver a WM_ENDSESSION or WM_CLOSE sent meanwhile.
 bool Gone() { return !S().hooked || S().removing; }
+
+// A new icon where the DPI it is drawn at has changed.
+void FollowIconDpi() {
+    State& s = S();
+    if (Gone() || IconDpi() == s.iconDpi) return;
+    ReloadIcon();
+    if (!s.inShell) return;  // the next add carries it
+    s.nid.uFlags = NIF_ICON;
+    if (!Notify(NIM_MODIFY) && !Gone()) {
+        s.inShell = false;
+        s.nextAdd = 0;  // lost: the next tick adds it back
+    }
+}
 
 // Adds the icon with everything it carries; where the shell already has it
 // (a restart notice for a shell that kept its icons) a modify does instead.
@@ -100,6 +126,8 @@ void Add() {
     // A shell that is not up yet (or busy at logon) is asked again, but not
     // on every tick: each call may wait seconds for it.
     if (!taken) s.nextAdd = CurrentShell().Now() + kAddRetryMs;
+    // Only now can the shell say where the icon is.
+    if (taken) FollowIconDpi();
 }
 
 void ShowPopup(HWND hWnd) {
@@ -133,18 +161,6 @@ void ShowPopup(HWND hWnd) {
     }
     // Without a message after the menu, the next menu flashes and vanishes.
     PostMessageW(hWnd, WM_NULL, 0, 0);
-}
-
-void OnDpiChanged() {
-    State& s = S();
-    if (Gone() || s.frmTray->Dpi() == s.iconDpi) return;
-    ReloadIcon();
-    if (!s.inShell) return;  // the next add carries it
-    s.nid.uFlags = NIF_ICON;
-    if (!Notify(NIM_MODIFY) && !Gone()) {
-        s.inShell = false;
-        s.nextAdd = 0;  // lost: the next tick adds it back
-    }
 }
 
 }  // namespace
@@ -228,7 +244,7 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     }
     const LRESULT result = CallWindowProcW(previous, hWnd, uMsg, wParam, lParam);
     // After the window has taken its new DPI.
-    if (uMsg == WM_DPICHANGED) OnDpiChanged();
+    if (uMsg == WM_DPICHANGED) FollowIconDpi();
     return result;
 }
 

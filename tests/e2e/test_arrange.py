@@ -54,7 +54,7 @@ class TestArrange(harness.AppTestCase):
         """From the arrange window's appearance to the main window's return.
         before: the process's memory counters taken before the command."""
         win = self.assert_waiting_window(app, asked_at)
-        # A click while it waits means nothing: the window is disabled.
+        # A click while it waits means nothing.
         harness.click_client(win, 6, 6)
         clicked_while_waiting = self.caption(win) == ARRANGE_WAITING
 
@@ -100,8 +100,8 @@ class TestArrange(harness.AppTestCase):
         return main
 
     def assert_waiting_window(self, app, asked_at):
-        """The arrange window as it first shows: centred, borderless, disabled,
-        asking the user to wait, with the main window hidden. Read with as few
+        """The arrange window as it first shows: centred, borderless, enabled
+        (a disabled window cannot hold the keyboard), asking the user to wait, with the main window hidden. Read with as few
         probe calls as can be, to be done before the tick."""
         def arrange_and_others():
             wins = app.windows(visible_only=True)
@@ -114,10 +114,10 @@ class TestArrange(harness.AppTestCase):
         self.assertEqual(tuple(win["client"]), ARRANGE_SIZE)
         self.assertTrue(centred(win["rect"], SCREEN), win["rect"])
         self.assertEqual([w for w in others if w["class"] == MAIN_CLASS], [], "the main window stays up")
+        self.assertFalse(win["style"] & WS_DISABLED, "disabled while waiting: it cannot be activated")
         if read_at - asked_at < ARRANGE_DELAY:
             # Too early for the tick, whatever the machine's speed.
             self.assertEqual(caption, ARRANGE_WAITING)
-            self.assertTrue(win["style"] & WS_DISABLED, "the arrange window takes clicks while waiting")
         else:
             print("\n  the waiting state was read %.2f s after the command; only its caption is checked"
                   % (read_at - asked_at))
@@ -213,6 +213,25 @@ class TestArrange(harness.AppTestCase):
                 main = app.wait_window(cls=MAIN_CLASS, title=MAIN_TITLE, timeout=10)
                 self.assertIsNone(app.find_window(cls=ARRANGE_CLASS, visible_only=False))
                 self.assertEqual(icons_shown("arrange-" + way), 1)
+
+    def test_the_keyboard_alone_arranges_and_goes_back(self):
+        app, main = launch_to_main_window(self, settle=1)
+
+        def in_front(cls):
+            return harness.wait_until(lambda: (app.find_window(cls=cls) or {}).get("foreground"), timeout=10,
+                                      what="the %s window in front" % cls)
+
+        # The focus starts on 开始整理.
+        in_front(MAIN_CLASS)
+        harness.key("Return")
+        win = harness.wait_until(lambda: app.find_window(cls=ARRANGE_CLASS), timeout=10, interval=0.05,
+                                 what="the arrange window")
+        self.wait_done(win)
+        in_front(ARRANGE_CLASS)
+        harness.key("Return")
+        in_front(MAIN_CLASS)
+        self.assertIsNone(app.find_window(cls=ARRANGE_CLASS, visible_only=False))
+        self.assertEqual(icons_shown("arrange-keys"), 1)
 
 
 if __name__ == "__main__":

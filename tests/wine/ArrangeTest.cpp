@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include "arrange/ArrangeWindow.h"
 #include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
+#include "ui/toolkit/Monitors.h"
 
 using arrange::ArrangeWindow;
 using arrange::Form3;
@@ -78,7 +80,7 @@ protected:
 TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndHidesTheMainOne) {
     ArrangeWindow& w = Form3();
     EXPECT_TRUE(w.Visible());
-    EXPECT_FALSE(w.Enabled());
+    EXPECT_FALSE(w.Done());
     EXPECT_FALSE(ui::Form2().Visible());
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
     EXPECT_TRUE(w.Timer1().Enabled());
@@ -113,7 +115,7 @@ TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenBeforeTheDoneCaption) {
     EXPECT_TRUE(watcher.allSpaces);
     EXPECT_EQ(watcher.captionWhileHeld, L"内存整理完毕！单击窗体返回") << "release is the last step";
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回");
-    EXPECT_TRUE(Form3().Enabled());
+    EXPECT_TRUE(Form3().Done());
     EXPECT_TRUE(Form3().Arranged());
 }
 
@@ -155,7 +157,7 @@ TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {
     Form3().SetAllocator(failing);
     Form3().Timer1_Timer();
     EXPECT_EQ(TextOf(Label()), L"可用内存不足，整理未完成！单击窗体返回");
-    EXPECT_TRUE(Form3().Enabled());
+    EXPECT_TRUE(Form3().Done());
     EXPECT_FALSE(Form3().Arranged());
     EXPECT_EQ(failing.frees, 0);
     ClickAt(Form3().Hwnd(), 5, 5);
@@ -189,12 +191,51 @@ TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
     EXPECT_FALSE(ui::Form2().Visible());
 }
 
-TEST_F(Arrange, WhileItWaitsACloseOrAKeyIsIgnored) {
+TEST_F(Arrange, WhileItWaitsAClickACloseOrAKeyIsIgnored) {
+    WatchingAllocator watcher;
+    Form3().SetAllocator(watcher);
+    ClickAt(Form3().Hwnd(), 5, 5);
     SendMessageW(Form3().Hwnd(), WM_CLOSE, 0, 0);
     SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(Form3.Loaded());
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
     EXPECT_FALSE(ui::Form2().Visible());
+    // Nor is a press made while it waits and let go once it is done.
+    SendMessageW(Form3().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    Form3().Timer1_Timer();
+    SendMessageW(Form3().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(Form3.Loaded());
+    EXPECT_EQ(watcher.allocations, 1);
+}
+
+// The active window at the moment the main window hides: the window a hidden
+// active window would hand the activation to is another program's on Windows.
+HWND g_activeAtHide;
+LRESULT CALLBACK NoteActiveAtHide(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
+    if (msg == WM_SHOWWINDOW && !wParam) g_activeAtHide = GetActiveWindow();
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &NoteActiveAtHide, id);
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(Arrange, TheWaitingWindowIsActiveBeforeTheMainWindowHidesAndKeepsTheKeyboard) {
+    Form3.Unload();
+    ui::Form2().Show();
+    ASSERT_EQ(GetActiveWindow(), ui::Form2().Hwnd());
+    g_activeAtHide = nullptr;
+    SetWindowSubclass(ui::Form2().Hwnd(), &NoteActiveAtHide, 1, 0);
+    arrange::cmdArrange_Click(ui::Form2());
+    RemoveWindowSubclass(ui::Form2().Hwnd(), &NoteActiveAtHide, 1);
+    EXPECT_EQ(g_activeAtHide, Form3().Hwnd());
+    // A disabled window cannot be activated on Windows, whatever Wine allows.
+    EXPECT_TRUE(IsWindowEnabled(Form3().Hwnd()));
+    PumpFor(50);
+    EXPECT_EQ(GetActiveWindow(), Form3().Hwnd());
+    EXPECT_EQ(GetFocus(), Form3().Hwnd());
+    Form3().Timer1_Timer();
+    EXPECT_EQ(GetActiveWindow(), Form3().Hwnd());
+    SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_FALSE(Form3.Loaded());
+    EXPECT_EQ(GetActiveWindow(), ui::Form2().Hwnd());
 }
 
 TEST_F(Arrange, WhenDoneItTakesTheKeyboardFromAnotherWindowOfTheProgram) {
@@ -233,6 +274,24 @@ TEST_F(Arrange, EveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
         EXPECT_TRUE(ui::Form2().Visible()) << way.name;
         PumpFor(20);
     }
+}
+
+// The main window is on a second monitor, right of the primary one.
+std::optional<ui::MonitorArea> MainOnTheSecond(HWND window, DWORD) {
+    if (window == ui::Form2().Hwnd()) return ui::MonitorArea{{800, 0, 2080, 1024}, {800, 0, 2080, 984}};
+    return ui::MonitorArea{{0, 0, 800, 600}, {0, 0, 800, 560}};
+}
+
+TEST_F(Arrange, AFreshWindowOpensCentredOnTheMonitorOfTheMainWindow) {
+    Form3.Unload();
+    ui::Monitors().ofWindow = &MainOnTheSecond;
+    ui::Form2().Show();
+    arrange::cmdArrange_Click(ui::Form2());
+    ui::Monitors() = ui::SystemMonitors();
+    RECT r;
+    GetWindowRect(Form3().Hwnd(), &r);
+    EXPECT_NEAR((r.left + r.right) / 2, 1440, 1);
+    EXPECT_NEAR((r.top + r.bottom) / 2, 512, 1);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "tests/wine/Pump.h"
 #include "ui/toolkit/Form.h"
 #include "ui/toolkit/Fonts.h"
+#include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/PopupMenu.h"
 #include "ui/toolkit/Program.h"
 
@@ -272,3 +275,94 @@ TEST(SingleInstance, AMutexOfTheNameIsARunningCopyEvenWhenThisAccountMayNotOpenI
 }
 
 }  // namespace
+
+namespace {
+
+// Monitors of the tests' own: Wine has one.
+struct FakeMonitors {
+    FakeMonitors() { ui::Monitors() = ui::SystemMonitors(); }
+    ~FakeMonitors() { ui::Monitors() = ui::SystemMonitors(); }
+};
+
+std::vector<std::pair<HWND, bool>> g_nonClientScaling;  // the window, and whether it had children yet
+BOOL WINAPI RecordNonClientScaling(HWND window) {
+    g_nonClientScaling.push_back({window, GetWindow(window, GW_CHILD) != nullptr});
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_F(Lifecycle, EveryFormAsksForItsFrameToBeScaledAsItsWindowIsMadeWhereWindowsCan) {
+    FakeMonitors fake;
+    g_nonClientScaling.clear();
+    ui::Monitors().enableNonClientDpiScaling = &RecordNonClientScaling;
+    ProbeSlot().Load();
+    LateSlot().Load();
+    ASSERT_EQ(g_nonClientScaling.size(), 2u);
+    EXPECT_EQ(g_nonClientScaling[0].first, ProbeSlot().Hwnd());
+    EXPECT_EQ(g_nonClientScaling[1].first, LateSlot().Hwnd());
+    EXPECT_FALSE(g_nonClientScaling[0].second) << "asked after WM_CREATE made the controls";
+    ProbeSlot().Show();
+    EXPECT_EQ(g_nonClientScaling.size(), 2u);
+    ProbeSlot.Unload();
+    LateSlot.Unload();
+    // Before Windows 10 1607 there is nothing to ask.
+    ui::Monitors().enableNonClientDpiScaling = nullptr;
+    ProbeSlot().Load();
+    EXPECT_TRUE(ProbeSlot().Loaded());
+}
+
+TEST(Monitors, CentringAndMovingOntoAnArea) {
+    const RECT second{1920, -200, 3200, 824};
+    const POINT centred = ui::CentredIn(second, {300, 200});
+    EXPECT_EQ(centred.x, 2410);
+    EXPECT_EQ(centred.y, 212);
+    const RECT work{0, 0, 800, 560};
+    const struct {
+        RECT window;
+        LONG x, y;
+    } moves[] = {
+        {{1000, 700, 1300, 900}, 500, 360},      // right of and below it
+        {{-2000, -900, -1700, -700}, 0, 0},      // left of and above it
+        {{100, 600, 400, 800}, 100, 360},        // below it only
+        {{900, 100, 1900, 900}, 0, 0},           // larger than it: its top left on it
+    };
+    for (const auto& m : moves) {
+        const POINT to = ui::MovedOnto(m.window, work);
+        EXPECT_EQ(to.x, m.x) << m.window.left;
+        EXPECT_EQ(to.y, m.y) << m.window.left;
+    }
+}
+
+namespace {
+const RECT kLeftOver{0, 0, 800, 600};
+const RECT kLeftOverWork{0, 0, 800, 560};
+// The monitor a window at x >= 800 was on has been unplugged.
+std::optional<ui::MonitorArea> OneMonitorLeft(HWND window, DWORD flags) {
+    RECT r;
+    GetWindowRect(window, &r);
+    if (r.left >= 800 && flags == MONITOR_DEFAULTTONULL) return std::nullopt;
+    return ui::MonitorArea{kLeftOver, kLeftOverWork};
+}
+}  // namespace
+
+TEST_F(Lifecycle, AWindowShownAgainAfterItsMonitorWentComesBackOnOneThatIsThere) {
+    FakeMonitors fake;
+    ui::Monitors().ofWindow = &OneMonitorLeft;
+    auto& form = ProbeSlot();
+    form.Show();
+    form.Hide();
+    SetWindowPos(form.Hwnd(), nullptr, 2000, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    form.Show();
+    RECT r;
+    GetWindowRect(form.Hwnd(), &r);
+    EXPECT_EQ(r.right, 800);
+    EXPECT_EQ(r.top, 300);
+    // One still on a monitor stays where it is.
+    form.Hide();
+    SetWindowPos(form.Hwnd(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    form.Show();
+    GetWindowRect(form.Hwnd(), &r);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 20);
+}

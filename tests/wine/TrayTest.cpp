@@ -15,6 +15,7 @@
 #include "tray/Shell.h"
 #include "tray/Tray.h"
 #include "ui/toolkit/Form.h"
+#include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/PopupMenu.h"
 #include "ui/toolkit/Program.h"
 
@@ -277,6 +278,37 @@ TEST_F(TrayHook, AfterADpiChangeAndARestartTheShellHasALiveIconOfTheNewSize) {
     ASSERT_TRUE(shell.calls.back().icon) << "the restart notice re-adds the icon";
     EXPECT_TRUE(Alive(shell.calls.back().icon)) << "the shell was handed a destroyed icon";
     EXPECT_EQ(IconWidth(shell.calls.back().icon), 24);
+}
+
+// The taskbar's monitor, at 192 DPI; Windows before 8.1 cannot say its DPI.
+const RECT kIconPlace{2000, 1040, 2032, 1072};
+std::optional<UINT> g_taskbarDpi;
+std::optional<UINT> TaskbarDpi(const RECT& rect) {
+    return EqualRect(&rect, &kIconPlace) ? g_taskbarDpi : std::nullopt;
+}
+
+TEST_F(TrayHook, TheIconIsMadeForTheDpiOfTheMonitorThatHoldsIt) {
+    struct Restore {
+        ~Restore() { ui::Monitors() = ui::SystemMonitors(); }
+    } restore;
+    ui::Monitors().dpiAt = &TaskbarDpi;
+    g_taskbarDpi = 192;
+    // The shell can say where the icon is only once it has it.
+    shell.duringMessage = NIM_ADD;
+    shell.during = [this] { shell.rect = kIconPlace; };
+    SendMessageW(hwnd, taskbarCreated, 0, 0);
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 32);
+    EXPECT_EQ(IconWidth(tray::IconSent()), 32);
+    // The main window's DPI is not the icon's.
+    RECT suggested{};
+    GetWindowRect(hwnd, &suggested);
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(IconWidth(tray::IconSent()), 32);
+    // Where Windows cannot say the monitor's DPI, the main window's it is.
+    g_taskbarDpi.reset();
+    SendMessageW(hwnd, taskbarCreated, 0, 0);
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 24);
+    EXPECT_TRUE(Alive(shell.calls.back().icon));
 }
 
 TEST_F(TrayHook, AWindowGetsItsNewIconsBeforeTheOldAreDestroyed) {

@@ -6,6 +6,7 @@
 
 #include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Colours.h"
+#include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -55,6 +56,7 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        EnableNonClientScaling(hwnd);
     } else {
         self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
@@ -217,6 +219,8 @@ void Form::Show() {
     if (!positioned_) {
         CentreOnScreen();
         positioned_ = true;
+    } else {
+        KeepOnAMonitor();
     }
     cues_.Initialise(hwnd_);
     ShowWindow(hwnd_, SW_SHOW);

@@ -31,6 +31,9 @@ public:
     // Load if needed, then make the window visible; the caller goes on at once.
     void Show();
     void Hide();
+    // Load if needed, then centre the window on the monitor that holds another
+    // window (its own when that is nullptr).
+    void CentreOn(HWND window);
     // Run the unload handler, then destroy the window and its controls; the
     // next use of this kind makes a fresh instance. Does nothing when not loaded.
     void Unload();
@@ -98,7 +101,9 @@ private:
     void CreateWindowNow();
     void CreateControls();
     void Layout();
-    void CentreOnScreen();
+    void CentreOnScreen() { CentreOn(nullptr); }
+    // Onto the nearest monitor, if the one it was on has gone.
+    void KeepOnAMonitor();
     void FitToText(LiveControl& c);
     // Background, panels and lines into any DC: the window's own painting,
     // and a themed child's request for what lies behind its transparent parts.

@@ -14,6 +14,16 @@ Fn SystemProc(const wchar_t* module, const char* name) {
     return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
 }
 
+// The function of that name in a system DLL the process may not have loaded
+// yet. The DLL comes from the system folder and nowhere else (Windows 7
+// without KB2533623 refuses the flag, and lacks the DLLs this is for), and
+// stays loaded, so that what is returned stays callable.
+template <class Fn>
+Fn SystemDllProc(const wchar_t* module, const char* name) {
+    HMODULE dll = LoadLibraryExW(module, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
+}
+
 template <class Fn>
 Fn UserProc(const char* name) {
     return SystemProc<Fn>(L"user32.dll", name);
