@@ -133,6 +133,21 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresInTheLabelTheBarAndTheTip) {
     EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
 }
 
+TEST_F(MainWindowTest, ATickMovesTheBarOnlyWhenItsPositionChanges) {
+    MainWindow& w = Form2();
+    HWND bar = w.Control(MainWindow::pgbMem);
+    memory::MEMORYSTATUS s = WorkedExample();
+    w.ShowFigures(s);
+    // Moved behind the window's back: a tick with the same figures neither
+    // asks the bar where it stands nor sends it anything.
+    SendMessageW(bar, PBM_SETPOS, 5, 0);
+    w.ShowFigures(s);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
+    s.dwAvailPhys += 1024 << w.ProgressShift();
+    w.ShowFigures(s);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), (121'470'976 >> w.ProgressShift()) + 1024);
+}
+
 TEST_F(MainWindowTest, ANewDecimalSeparatorIsTakenOnceTheRegionalSettingsAnnounceIt) {
     MainWindow& w = Form2();
     HWND label = w.Control(MainWindow::lblMain);

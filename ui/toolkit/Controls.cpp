@@ -105,6 +105,7 @@ void Form::Layout() {
         SetWindowPos(c.hwnd, nullptr, TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.width, dpi_), TwipsToPixels(cs.height, dpi_),
                      SWP_NOZORDER | SWP_NOACTIVATE);
+        c.fitShape.clear();  // measured in the old fonts
         if ((cs.flags & kAutoSize) && !c.text.empty()) FitToText(c);
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -142,7 +143,10 @@ void Form::SetCaption(int id, const std::wstring& text) {
     c->text = text;
     if (!c->hwnd) return;
     SetWindowTextW(c->hwnd, c->text.c_str());
-    if (c->design->flags & kAutoSize) FitToText(*c);
+    // A figure that changed only its digits keeps its size and font.
+    if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != DigitShape(c->text))) {
+        FitToText(*c);
+    }
 }
 
 COLORREF Form::ForeColour(int id) const {
