@@ -105,7 +105,6 @@ void Form::Layout() {
         SetWindowPos(c.hwnd, nullptr, TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.width, dpi_), TwipsToPixels(cs.height, dpi_),
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        c.fitShape.clear();  // measured in the old fonts
         if ((cs.flags & kAutoSize) && !c.text.empty()) FitToText(c);
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
