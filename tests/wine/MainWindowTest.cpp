@@ -148,6 +148,30 @@ TEST_F(MainWindowTest, ATickMovesTheBarOnlyWhenItsPositionChanges) {
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), (121'470'976 >> w.ProgressShift()) + 1024);
 }
 
+// The bar's tip does not sit in the bar's window procedure: it shows because
+// the message loop hands it the mouse's moves over the bar.
+TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
+    MainWindow& w = Form2();
+    w.Show();
+    HWND bar = w.Control(MainWindow::pgbMem);
+    RECT r;
+    GetWindowRect(bar, &r);
+    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SetCursorPos(centre.x, centre.y);
+    PumpFor(100);
+    const auto shownTip = [&] {
+        for (HWND t = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); t;
+             t = FindWindowExW(nullptr, t, TOOLTIPS_CLASSW, nullptr)) {
+            if (GetWindow(t, GW_OWNER) == w.Hwnd() && IsWindowVisible(t)) return TextOf(t);
+        }
+        return std::wstring();
+    };
+    MSG move{bar, WM_MOUSEMOVE, 0, MAKELPARAM(centre.x - r.left, centre.y - r.top), GetTickCount(), centre};
+    w.RelayToTip(move);
+    EXPECT_TRUE(PumpUntil([&] { return !shownTip().empty(); }, 5000));
+    EXPECT_EQ(shownTip(), L"深色部分为可用内存，浅色部分为已用内存");
+}
+
 TEST_F(MainWindowTest, ANewDecimalSeparatorIsTakenOnceTheRegionalSettingsAnnounceIt) {
     MainWindow& w = Form2();
     HWND label = w.Control(MainWindow::lblMain);

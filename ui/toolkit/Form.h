@@ -150,6 +150,8 @@ private:
 public:
     // A tooltip over one control (the progress bar's).
     void SetControlTip(int id, const wchar_t* text);
+    // The message loop's mouse messages for the form, which its tips need.
+    void RelayToTip(const MSG& msg);
 };
 
 // The one instance of a form kind, made on first use and retired on unload.
