@@ -100,8 +100,7 @@ void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
     SetForeColour(lblMain, memory::FreeColour(status, numberFormat_));
     SetCaption(lblMain, memory::MainLabelText(status, numberFormat_));
     // The bar is ours alone, so the position it was last sent is the one it
-    // has: asking it would cost a message through its tooltip's subclass
-    // chain, and each link of that chain is a trip to the window manager.
+    // has: a tick whose figures leave it where it is sends it nothing.
     const int position = memory::ProgressUnits(status.dwAvailPhys, progressShift_);
     if (position != barPosition_) {
         SendMessageW(Control(pgbMem), PBM_SETPOS, position, 0);
