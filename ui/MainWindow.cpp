@@ -101,9 +101,13 @@ void MainWindow::timShow_Timer() {
 void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
     SetForeColour(lblMain, memory::FreeColour(status, numberFormat_));
     SetCaption(lblMain, memory::MainLabelText(status, numberFormat_));
+    // The bar is ours alone, so the position it was last sent is the one it
+    // has: a tick whose figures leave it where it is sends it nothing.
     const int position = memory::ProgressUnits(status.dwAvailPhys, progressShift_);
-    HWND bar = Control(pgbMem);
-    if (SendMessageW(bar, PBM_GETPOS, 0, 0) != position) SendMessageW(bar, PBM_SETPOS, position, 0);
+    if (position != barPosition_) {
+        SendMessageW(Control(pgbMem), PBM_SETPOS, position, 0);
+        barPosition_ = position;
+    }
     tray::SetTrayTip(memory::TrayTipText(status, numberFormat_));
 }
 

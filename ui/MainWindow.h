@@ -58,6 +58,7 @@ private:
     Timer timShow_;
     memory::NumberFormat numberFormat_;
     int progressShift_ = 10;
+    int barPosition_ = 0;  // where the bar was last put; a new bar stands at 0
 };
 
 extern FormSlot<MainWindow> Form2;

@@ -137,6 +137,45 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresInTheLabelTheBarAndTheTip) {
     EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
 }
 
+TEST_F(MainWindowTest, ATickMovesTheBarOnlyWhenItsPositionChanges) {
+    MainWindow& w = Form2();
+    HWND bar = w.Control(MainWindow::pgbMem);
+    memory::MEMORYSTATUS s = WorkedExample();
+    w.ShowFigures(s);
+    // Moved behind the window's back: a tick with the same figures neither
+    // asks the bar where it stands nor sends it anything.
+    SendMessageW(bar, PBM_SETPOS, 5, 0);
+    w.ShowFigures(s);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
+    s.dwAvailPhys += 1024 << w.ProgressShift();
+    w.ShowFigures(s);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), (121'470'976 >> w.ProgressShift()) + 1024);
+}
+
+// The bar's tip does not sit in the bar's window procedure: it shows because
+// the message loop hands it the mouse's moves over the bar.
+TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
+    MainWindow& w = Form2();
+    w.Show();
+    HWND bar = w.Control(MainWindow::pgbMem);
+    RECT r;
+    GetWindowRect(bar, &r);
+    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    SetCursorPos(centre.x, centre.y);
+    PumpFor(100);
+    const auto shownTip = [&] {
+        for (HWND t = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); t;
+             t = FindWindowExW(nullptr, t, TOOLTIPS_CLASSW, nullptr)) {
+            if (GetWindow(t, GW_OWNER) == w.Hwnd() && IsWindowVisible(t)) return TextOf(t);
+        }
+        return std::wstring();
+    };
+    MSG move{bar, WM_MOUSEMOVE, 0, MAKELPARAM(centre.x - r.left, centre.y - r.top), GetTickCount(), centre};
+    w.RelayToTip(move);
+    EXPECT_TRUE(PumpUntil([&] { return !shownTip().empty(); }, 5000));
+    EXPECT_EQ(shownTip(), L"深色部分为可用内存，浅色部分为已用内存");
+}
+
 TEST_F(MainWindowTest, ANewDecimalSeparatorIsTakenOnceTheRegionalSettingsAnnounceIt) {
     MainWindow& w = Form2();
     HWND label = w.Control(MainWindow::lblMain);

@@ -33,8 +33,13 @@ TEST(Twips, FontPointsToPixelHeights) {
 }
 
 // A form kind of the tests' own, counting what its handlers see.
+// Verdana draws its ten digits equally wide; the Dingbats face does not.
+constexpr ui::FontDesign kVerdana{L"Verdana", 15.0, true, ANSI_CHARSET};
+constexpr ui::FontDesign kDingbats{L"D050000L", 15.0, false, DEFAULT_CHARSET};
 constexpr ui::ControlDesign kProbeControls[] = {
     {1, ui::ControlKind::Label, L"x", 120, 120, 150, 150, -1, 0x00FFFFFF, 0x00404040, nullptr, ui::kAutoSize},
+    {2, ui::ControlKind::Label, nullptr, 120, 600, 150, 150, -1, 0x00FFFFFF, 0x00404040, &kVerdana, ui::kAutoSize},
+    {3, ui::ControlKind::Label, nullptr, 120, 1500, 150, 150, -1, 0x00FFFFFF, 0x00404040, &kDingbats, ui::kAutoSize},
 };
 
 struct Counts {
@@ -232,6 +237,57 @@ TEST_F(Lifecycle, AnAutosizedLabelFitsItsTextAndAnUnchangedTextChangesNothing) {
     form.SetCaption(1, L"12.34%\n(5678.00 MB)");
     RECT dirty;
     EXPECT_FALSE(GetUpdateRect(label, &dirty, FALSE));
+}
+
+// The label's size after its caption is set: what its own font measures for
+// the text, or, where the label skipped measuring, the 1 x 1 it was left at.
+SIZE FittedSize(ui::Form& form, int id, const wchar_t* text) {
+    HWND label = form.Control(id);
+    SetWindowPos(label, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    form.SetCaption(id, text);
+    RECT r;
+    GetWindowRect(label, &r);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+SIZE MeasuredSize(HWND label, const wchar_t* text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT r{};
+    DrawTextW(dc, text, -1, &r, DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    return {r.right, r.bottom};
+}
+
+TEST_F(Lifecycle, ALabelIsMeasuredAgainOnlyWhenItsTextCanChangeItsSize) {
+    auto& form = ProbeSlot();
+    form.Load();
+    HWND label = form.Control(2);
+    const auto expectFitted = [&](const wchar_t* text) {
+        const SIZE fitted = FittedSize(form, 2, text);
+        const SIZE measured = MeasuredSize(label, text);
+        EXPECT_EQ(fitted.cx, measured.cx) << text;
+        EXPECT_EQ(fitted.cy, measured.cy) << text;
+        return measured.cx;
+    };
+    expectFitted(L"9.99%\n(99.99 MB)");
+    const SIZE same = FittedSize(form, 2, L"8.76%\n(54.32 MB)");
+    EXPECT_EQ(same.cx, 1) << "other digits in the same places: not measured";
+    const int longer = expectFitted(L"10.00%\n(100.00 MB)");
+    EXPECT_EQ(expectFitted(L"10.00%\n(100.00 KB)") < longer, true) << "same length, narrower letter";
+    expectFitted(L"10,00%\n(100,00 KB)");
+}
+
+TEST_F(Lifecycle, ALabelWhoseFontHasDigitsOfManyWidthsIsMeasuredAtEveryFigure) {
+    if (!ui::FontInstalled(L"D050000L")) GTEST_SKIP() << "no face with digits of different widths here";
+    auto& form = ProbeSlot();
+    form.Load();
+    HWND label = form.Control(3);
+    FittedSize(form, 3, L"10");
+    const SIZE fitted = FittedSize(form, 3, L"11");
+    EXPECT_EQ(fitted.cx, MeasuredSize(label, L"11").cx);
+    EXPECT_NE(MeasuredSize(label, L"10").cx, MeasuredSize(label, L"11").cx);
 }
 
 TEST(PopupMenus, ItemsKeepTheirEnabledState) {

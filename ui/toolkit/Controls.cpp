@@ -142,7 +142,10 @@ void Form::SetCaption(int id, const std::wstring& text) {
     c->text = text;
     if (!c->hwnd) return;
     SetWindowTextW(c->hwnd, c->text.c_str());
-    if (c->design->flags & kAutoSize) FitToText(*c);
+    // A figure that changed only its digits keeps its size and font.
+    if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != DigitShape(c->text))) {
+        FitToText(*c);
+    }
 }
 
 COLORREF Form::ForeColour(int id) const {
@@ -168,11 +171,22 @@ void Form::SetControlTip(int id, const wchar_t* text) {
     }
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    // No TTF_SUBCLASS: the tooltip would then sit in the control's window
+    // procedure, and every message the control gets (the bar's new position
+    // each second) would pay for its subclass chain's property look-ups,
+    // which under Wine are trips to the wineserver. The message loop hands
+    // the tooltip the mouse messages it needs instead (RelayToTip).
+    ti.uFlags = TTF_IDISHWND;
     ti.hwnd = hwnd_;
     ti.uId = reinterpret_cast<UINT_PTR>(target);
     ti.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Form::RelayToTip(const MSG& msg) {
+    if (tooltip_ && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+        SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    }
 }
 
 }  // namespace ui

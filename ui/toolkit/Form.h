@@ -95,6 +95,10 @@ private:
         double points;           // the size its font is at now
         int neighbourId = 0;     // FitLeftOf: the control to keep left of
         double minPoints = 0;
+        // The text of the last fit with its digits as '0', when every font
+        // measured for it drew all ten digits equally wide: another text of
+        // this shape fits the same. Empty: the next text is measured.
+        std::wstring fitShape{};
     };
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -114,7 +118,10 @@ private:
     HFONT FontFor(const FontDesign* design) { return FontFor(design, PointsOf(design)); }
     HFONT FontFor(const FontDesign* design, double points);
     static double PointsOf(const FontDesign* design);
-    SIZE TextSize(const LiveControl& c, double points);
+    // The text with each digit as '0'.
+    static std::wstring DigitShape(const std::wstring& text);
+    // evenDigits is cleared when the font's ten digits differ in width.
+    SIZE TextSize(const LiveControl& c, double points, bool& evenDigits);
     HBRUSH BrushFor(COLORREF colour);
     LiveControl* Find(int id);
     const LiveControl* Find(int id) const;
@@ -152,6 +159,8 @@ private:
 public:
     // A tooltip over one control (the progress bar's).
     void SetControlTip(int id, const wchar_t* text);
+    // The message loop's mouse messages for the form, which its tips need.
+    void RelayToTip(const MSG& msg);
 };
 
 // The one instance of a form kind, made on first use and retired on unload.

@@ -23,7 +23,15 @@ constexpr double kFitStepPoints = 0.5;
 
 double Form::PointsOf(const FontDesign* design) { return (design ? design : &kDefaultFont)->points; }
 
-SIZE Form::TextSize(const LiveControl& c, double points) {
+std::wstring Form::DigitShape(const std::wstring& text) {
+    std::wstring shape = text;
+    for (wchar_t& ch : shape) {
+        if (ch >= L'0' && ch <= L'9') ch = L'0';
+    }
+    return shape;
+}
+
+SIZE Form::TextSize(const LiveControl& c, double points, bool& evenDigits) {
     // One memory DC for the form's life: a self-sizing label measures itself
     // at every changed figure, and a window DC each time is a trip to the
     // window manager (under Wine to the wineserver and X). The font's height
@@ -32,12 +40,20 @@ SIZE Form::TextSize(const LiveControl& c, double points) {
     RECT r{};
     SelectScope font(measureDc_.get(), FontFor(c.design->font, points));
     DrawTextW(measureDc_.get(), c.text.c_str(), static_cast<int>(c.text.size()), &r, kMeasureFormat);
+    // Most faces draw their digits in one width, so that columns of figures
+    // line up; a face that does not must measure every new figure.
+    INT widths[10];
+    if (evenDigits && (!GetCharWidth32W(measureDc_.get(), L'0', L'9', widths) ||
+                       std::any_of(widths, widths + 10, [&](INT w) { return w != widths[0]; }))) {
+        evenDigits = false;
+    }
     return {r.right, r.bottom};
 }
 
 void Form::FitToText(LiveControl& c) {
     double points = c.points;
-    SIZE size = TextSize(c, points);
+    bool evenDigits = true;
+    SIZE size = TextSize(c, points, evenDigits);
     const LiveControl* neighbour = c.neighbourId ? Find(c.neighbourId) : nullptr;
     if (neighbour) {
         const int room = TwipsToPixels(neighbour->design->left - kFitAirTwips, dpi_) -
@@ -48,16 +64,19 @@ void Form::FitToText(LiveControl& c) {
         const double designPoints = PointsOf(c.design->font);
         while (points < designPoints) {
             const double larger = std::min(designPoints, points + kFitStepPoints);
-            const SIZE s = TextSize(c, larger);
+            const SIZE s = TextSize(c, larger, evenDigits);
             if (s.cx > room) break;
             points = larger;
             size = s;
         }
         while (size.cx > room && points - kFitStepPoints >= c.minPoints) {
             points -= kFitStepPoints;
-            size = TextSize(c, points);
+            size = TextSize(c, points, evenDigits);
         }
     }
+    // Every size tried above would measure a text of the same shape the same,
+    // so such a text would come to the very same fit.
+    c.fitShape = evenDigits ? DigitShape(c.text) : std::wstring();
     if (points != c.points) {
         c.points = points;
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(c.design->font, points)), FALSE);
