@@ -8,7 +8,6 @@
 
 #include <memory>
 #include <optional>
-#include <string>
 
 #include "ui/toolkit/SystemCalls.h"
 
@@ -29,10 +28,12 @@ struct AccessibilityCalls {
 };
 
 bool LoadSystemDll(const wchar_t* name) {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return false;
-    return LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str()) != nullptr;
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) return false;
+    path[length] = L'\\';
+    lstrcpynW(path + length + 1, name, MAX_PATH - static_cast<int>(length) - 1);
+    return LoadLibraryW(path) != nullptr;
 }
 
 AccessibilityCalls LoadAccessibility() {
@@ -67,6 +68,12 @@ const AccessibilityCalls* Accessibility() {
 
 bool AccessibilityLoaded() { return g_calls.has_value(); }
 
+// The interface and class ids are our own constants: taking them from
+// libuuid would link in its whole table of ids (over 100 KB in the x86 build).
+constexpr GUID kIidAccIdentity{0x7852b78d, 0x1cfd, 0x41c1, {0xa6, 0x15, 0x9c, 0x0c, 0x85, 0x96, 0x0b, 0x5f}};
+constexpr GUID kIidAccPropServices{0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+constexpr GUID kClsidAccPropServices{0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+
 // UI Automation's LiveSetting property (uiautomationclient.h, which MinGW
 // lacks), given to an HWND's object as an annotation; Windows 8 and later.
 constexpr GUID kLiveSettingProperty{0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
@@ -78,7 +85,7 @@ constexpr LONG kLivePolite = 1;
 constexpr UINT_PTR kSubclassId = 1;
 
 struct WindowName {
-    std::wstring text;
+    const wchar_t* text = L"";
     HWND label = nullptr;  // we don't own it; a child of the window
     bool live = false;     // the live setting was given and must be taken back
 };
@@ -102,16 +109,19 @@ WindowName* NameFor(HWND hwnd) {
     return name.release();  // owned by the subclass from here; freed on WM_NCDESTROY
 }
 
-// The name a window has now; nothing for a window we did not name.
-bool CurrentName(HWND hwnd, std::wstring& out) {
+// The longest name handed out: the status texts are a few dozen characters.
+constexpr int kMaxName = 256;
+
+// The name a window has now; false for a window we did not name.
+bool CurrentName(HWND hwnd, wchar_t (&out)[kMaxName], int& length) {
     const WindowName* name = NameOf(hwnd);
     if (!name) return false;
-    if (!name->label) {
-        out = name->text;
-        return true;
+    if (name->label) {
+        length = GetWindowTextW(name->label, out, kMaxName);
+    } else {
+        lstrcpynW(out, name->text, kMaxName);
+        length = lstrlenW(out);
     }
-    out.assign(static_cast<size_t>(GetWindowTextLengthW(name->label)) + 1, L'\0');
-    out.resize(static_cast<size_t>(GetWindowTextW(name->label, out.data(), static_cast<int>(out.size()))));
     return true;
 }
 
@@ -124,8 +134,8 @@ bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CH
 class NamedObject final : public IAccessible, public IOleWindow, public IEnumVARIANT, public IAccIdentity {
 public:
     NamedObject(HWND hwnd, IAccessible* inner) : hwnd_(hwnd), inner_(inner) {
-        inner_->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(&enum_));
-        inner_->QueryInterface(IID_IAccIdentity, reinterpret_cast<void**>(&identity_));
+        inner_->QueryInterface(__uuidof(IEnumVARIANT), reinterpret_cast<void**>(&enum_));
+        inner_->QueryInterface(kIidAccIdentity, reinterpret_cast<void**>(&identity_));
     }
     NamedObject(const NamedObject&) = delete;
     NamedObject& operator=(const NamedObject&) = delete;
@@ -134,13 +144,13 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_IAccessible) {
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IDispatch) || iid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
-        } else if (iid == IID_IOleWindow) {
+        } else if (iid == __uuidof(IOleWindow)) {
             *out = static_cast<IOleWindow*>(this);
-        } else if (iid == IID_IEnumVARIANT && enum_) {
+        } else if (iid == __uuidof(IEnumVARIANT) && enum_) {
             *out = static_cast<IEnumVARIANT*>(this);
-        } else if (iid == IID_IAccIdentity && identity_) {
+        } else if (iid == kIidAccIdentity && identity_) {
             *out = static_cast<IAccIdentity*>(this);
         } else {
             return E_NOINTERFACE;
@@ -169,10 +179,11 @@ public:
 
     // IAccessible
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* out) override {
-        std::wstring name;
-        if (!IsSelf(child) || !CurrentName(hwnd_, name)) return inner_->get_accName(child, out);
+        wchar_t name[kMaxName];
+        int length = 0;
+        if (!IsSelf(child) || !CurrentName(hwnd_, name, length)) return inner_->get_accName(child, out);
         if (!out) return E_POINTER;
-        *out = Accessibility()->sysAllocStringLen(name.data(), static_cast<UINT>(name.size()));
+        *out = Accessibility()->sysAllocStringLen(name, static_cast<UINT>(length));
         return *out ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** out) override { return inner_->get_accParent(out); }
@@ -258,11 +269,11 @@ private:
 LRESULT AnswerGetObject(HWND hwnd, WPARAM flags, LONG objectId) {
     const AccessibilityCalls* calls = Accessibility();
     IAccessible* standard = nullptr;
-    if (!calls || FAILED(calls->createStdAccessibleObject(hwnd, objectId, IID_IAccessible,
+    if (!calls || FAILED(calls->createStdAccessibleObject(hwnd, objectId, __uuidof(IAccessible),
                                                            reinterpret_cast<void**>(&standard))))
         return 0;
     auto* named = new NamedObject(hwnd, standard);
-    const LRESULT answer = calls->lresultFromObject(IID_IAccessible, flags, static_cast<IAccessible*>(named));
+    const LRESULT answer = calls->lresultFromObject(__uuidof(IAccessible), flags, static_cast<IAccessible*>(named));
     named->Release();  // the reference is the answer's now
     return answer > 0 ? answer : 0;
 }
@@ -273,7 +284,7 @@ LRESULT AnswerGetObject(HWND hwnd, WPARAM flags, LONG objectId) {
 bool SetLive(HWND hwnd, bool live) {
     const AccessibilityCalls* calls = Accessibility();
     IAccPropServices* service = nullptr;
-    if (!calls || FAILED(calls->coCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+    if (!calls || FAILED(calls->coCreateInstance(kClsidAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIidAccPropServices,
                                 reinterpret_cast<void**>(&service))))
         return false;
     MSAAPROPID property = kLiveSettingProperty;
@@ -311,9 +322,9 @@ LRESULT CALLBACK NamedWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
 
 }  // namespace
 
-void SetAccessibleName(HWND hwnd, std::wstring name) {
+void SetAccessibleName(HWND hwnd, const wchar_t* name) {
     if (WindowName* n = NameFor(hwnd)) {
-        n->text = std::move(name);
+        n->text = name ? name : L"";
         n->label = nullptr;
     }
 }

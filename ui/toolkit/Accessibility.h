@@ -5,13 +5,12 @@
 
 #include <windows.h>
 
-#include <string>
-
 namespace ui {
 
 // Screen readers call the window (its frame and its client area alike)
-// `name`; its text, a caption nobody sees or none at all, stays as it is.
-void SetAccessibleName(HWND hwnd, std::wstring name);
+// `name`, a text that lives as long as the program; its window text, a
+// caption nobody sees or none at all, stays as it is.
+void SetAccessibleName(HWND hwnd, const wchar_t* name);
 
 // The same, with the name being whatever `label` reads at the time.
 void NameAfterLabel(HWND hwnd, HWND label);
