@@ -27,15 +27,6 @@ struct AccessibilityCalls {
     decltype(&SysAllocStringLen) sysAllocStringLen = nullptr;
 };
 
-bool LoadSystemDll(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) return false;
-    path[length] = L'\\';
-    lstrcpynW(path + length + 1, name, MAX_PATH - static_cast<int>(length) - 1);
-    return LoadLibraryW(path) != nullptr;
-}
-
 AccessibilityCalls LoadAccessibility() {
     AccessibilityCalls calls;
     if (!LoadSystemDll(L"ole32.dll") || !LoadSystemDll(L"oleaut32.dll") || !LoadSystemDll(L"oleacc.dll"))

@@ -14,13 +14,23 @@ Fn SystemProc(const wchar_t* module, const char* name) {
     return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
 }
 
+// Loads a DLL from the system folder and nowhere else, by its full path (the
+// LOAD_LIBRARY_SEARCH_SYSTEM32 flag needs KB2533623 on Windows 7). It stays
+// loaded, so that what is taken from it stays callable; nullptr on failure.
+inline HMODULE LoadSystemDll(const wchar_t* name) {
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) return nullptr;
+    path[length] = L'\\';
+    lstrcpynW(path + length + 1, name, MAX_PATH - static_cast<int>(length) - 1);
+    return LoadLibraryW(path);
+}
+
 // The function of that name in a system DLL the process may not have loaded
-// yet. The DLL comes from the system folder and nowhere else (Windows 7
-// without KB2533623 refuses the flag, and lacks the DLLs this is for), and
-// stays loaded, so that what is returned stays callable.
+// yet; nullptr where this Windows has no such DLL or function.
 template <class Fn>
 Fn SystemDllProc(const wchar_t* module, const char* name) {
-    HMODULE dll = LoadLibraryExW(module, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE dll = LoadSystemDll(module);
     return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
 }
 
