@@ -3,17 +3,16 @@
 
 #include "ui/StartWindow.h"
 #include "ui/toolkit/Program.h"
+#include "ui/toolkit/SystemCalls.h"
 
 namespace {
-
-using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 
 // Only the system folder is searched for DLLs loaded from here on. Windows 7
 // has SetDefaultDllDirectories only with KB2533623, so it is looked up; where
 // it is missing, taking the current folder out of the search is what is left.
 void RestrictDllSearch() {
-    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const auto setDefault =
+        ui::SystemProc<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
     if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
 }
 

@@ -113,7 +113,7 @@ void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
 
 void MainWindow::cmdMemMsg_Click() {
     memory::ReadMemoryStatus();
-    MsgBox(memory::MemoryDetailsText(memory::Status(), numberFormat_), MB_OK, nullptr, Hwnd());
+    MsgBox(memory::MemoryDetailsText(memory::Status(), numberFormat_), MB_OK, texts::kProductName, Hwnd());
 }
 
 void MainWindow::cmdAbout_Click() { MsgBox(texts::kAboutText, MB_OK, texts::kAboutTitle, Hwnd()); }

@@ -2,12 +2,12 @@
 """Checks the built program for the protections Windows gives a program that
 asks for them, and for the imports it is allowed to have.
 
-    hardening_check.py EXE [--object MAIN_OBJECT] [--map LINK_MAP]
+    hardening_check.py EXE [--map LINK_MAP]
 
-MAIN_OBJECT is main.cpp's object file (wWinMain's first calls are read from
-it) and LINK_MAP ld's map with its cross reference table (-Map, --cref), which
-names the files that refer to each import; both default to their places in
-the CMake build tree of EXE.
+LINK_MAP is ld's map with its cross reference table (-Map, --cref), which
+names the files that refer to each import; it defaults to its place in the
+CMake build tree of EXE. That the search path is restricted before any DLL
+loads at run time is seen by running the program (dll_search_check.py).
 """
 
 import argparse
@@ -19,10 +19,8 @@ from pe_image import SYSTEM_DLLS, Image, Report, default_beside, run, undecorate
 
 parser = argparse.ArgumentParser()
 parser.add_argument("exe")
-parser.add_argument("--object")
 parser.add_argument("--map")
 args = parser.parse_args()
-main_object = args.object or default_beside(args.exe, "CMakeFiles", "memory_arrange.dir", "main.cpp.obj")
 link_map = args.map or default_beside(args.exe, "memory_arrange.map")
 
 report = Report()
@@ -159,62 +157,5 @@ report.check(("kernel32.dll", "SetDllDirectoryW") in named, "SetDllDirectoryW im
 with open(args.exe, "rb") as f:
     report.check(b"SetDefaultDllDirectories\0" in f.read(), "SetDefaultDllDirectories looked up by name",
                  "the name SetDefaultDllDirectories is not in %s: nothing looks it up" % args.exe)
-
-
-def wwinmain_calls(obj):
-    """wWinMain's calls in the order they are laid out: the (undecorated) name
-    of the import or function, or "pointer" for a call through a register or
-    memory with no relocation. pefile reads images, not object files, and
-    disassembling needs objdump. Only its line layout is relied on, the same
-    for many releases: an instruction line starts with its offset (padded with
-    spaces), a relocation of the instruction above it with tabs and then
-    "OFFSET: TYPE SYMBOL"; the type names (IMAGE_REL_AMD64_REL32, dir32,
-    DISP32) are not."""
-    out = run([image.tool("objdump"), "-dr", "--no-show-raw-insn", obj])
-    calls, inside, call = [], False, None
-    for line in out.splitlines():
-        if re.match(r"^[0-9a-f]+ <(.+)>:$", line):
-            inside = re.match(r"^[0-9a-f]+ <_?wWinMain(@\d+)?>:$", line) is not None
-            continue
-        if not inside:
-            continue
-        reloc = re.match(r"^\t+[0-9a-f]+:\s+(\S+)\s+(\S+)", line)
-        if reloc:
-            if call is not None and call[1] is None:
-                call[1] = image.function_name(re.sub(r"[+-]0x[0-9a-f]+$", "", reloc.group(2)))
-            continue
-        insn = re.match(r"^\s*[0-9a-f]+:\s+(\S+)\s*(.*)$", line)
-        if not insn:
-            continue
-        call = None
-        if insn.group(1).startswith("call"):
-            call = [insn.group(2), None]
-            calls.append(call)
-    names = []
-    for operand, target in calls:
-        if target is None:
-            local = re.search(r"<([^+>]+)>", operand)
-            target = "pointer" if operand.startswith("*") or not local else image.function_name(local.group(1))
-        names.append(target)
-    return names
-
-
-# The search path is restricted before the toolkit loads anything: the first
-# three calls are the look-up and the call through what it found, and nothing
-# but the fallback comes before the next.
-if os.path.isfile(main_object):
-    calls = wwinmain_calls(main_object)
-    report.info("wWinMain calls " + " ".join(calls))
-    shown = " ".join(calls)[:120]
-    first = ["GetModuleHandleW", "GetProcAddress", "pointer"]
-    report.check(calls[:3] == first, "wWinMain looks up SetDefaultDllDirectories and calls it first",
-                 "wWinMain's first calls are '%s', not GetModuleHandleW GetProcAddress and the pointer" % shown)
-    after = calls[3:]
-    report.check(after and "SetDllDirectoryW" in after and
-                 (after[0] == "SetDllDirectoryW" or "Startup" in after[0]),
-                 "wWinMain falls back to SetDllDirectoryW before anything else",
-                 "wWinMain has no SetDllDirectoryW fallback ahead of its other calls ('%s')" % shown)
-else:
-    report.fail("no object file %s to read wWinMain from" % main_object)
 
 report.finish("hardening", args.exe)

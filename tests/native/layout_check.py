@@ -1,7 +1,10 @@
 #!/usr/bin/python3
-"""Checks which folder's headers each folder's code includes: the toolkit
-stands alone, tray/ and arrange/ build on it, and only the main window brings
-them together. So no include cycle can run between folders.
+"""Checks which folder's headers each file of the program includes: the
+toolkit stands alone, tray/ and arrange/ build on it, only the main window
+brings them together, and main.cpp starts the windows. So no include cycle can
+run between folders. The build gives each layer only its own headers and
+those of the layers below; this check says the same of the code, and adds
+what the build cannot see within ui/.
 
     layout_check.py SOURCE_DIR
 """
@@ -14,10 +17,11 @@ import sys
 ALLOWED = {
     "memory": {"resources"},
     "resources": set(),
-    "ui/toolkit": {"resources"},
+    "ui/toolkit": set(),
     "tray": {"ui/toolkit", "resources"},
     "arrange": {"ui/toolkit", "resources"},
     "ui": {"ui/toolkit", "memory", "resources", "tray", "arrange"},
+    "": {"ui", "ui/toolkit"},   # main.cpp
 }
 # Within ui/, the forms reach each other through ui/Forms.h; the main
 # window's file alone includes tray/ and arrange/.
@@ -30,25 +34,32 @@ def folder_of(path):
     return os.path.dirname(path)
 
 
+def sources(root):
+    """(folder, path) of every source file of the program."""
+    yield "", "main.cpp"
+    for folder in ALLOWED:
+        if not folder:
+            continue
+        for name in sorted(os.listdir(os.path.join(root, folder))):
+            if name.endswith((".h", ".cpp")):
+                yield folder, folder + "/" + name
+
+
 def main(root):
     faults = []
-    for folder in ALLOWED:
-        for name in sorted(os.listdir(os.path.join(root, folder))):
-            if not name.endswith((".h", ".cpp")):
-                continue
-            path = folder + "/" + name
-            with open(os.path.join(root, path), encoding="utf-8") as f:
-                for included in INCLUDE.findall(f.read()):
-                    target = folder_of(included)
-                    own_header = os.path.splitext(included)[0] == os.path.splitext(path)[0]
-                    if included in FORM_HEADERS and not own_header and path != "main.cpp":
-                        faults.append("%s includes %s (the forms meet through ui/Forms.h)" % (path, included))
-                    elif target == folder:
-                        continue
-                    elif target not in ALLOWED[folder]:
-                        faults.append("%s includes %s" % (path, included))
-                    elif target in ONLY_MAIN_WINDOW and path != "ui/MainWindow.cpp":
-                        faults.append("%s includes %s (only ui/MainWindow.cpp may)" % (path, included))
+    for folder, path in sources(root):
+        with open(os.path.join(root, path), encoding="utf-8") as f:
+            for included in INCLUDE.findall(f.read()):
+                target = folder_of(included)
+                own_header = os.path.splitext(included)[0] == os.path.splitext(path)[0]
+                if included in FORM_HEADERS and not own_header and path != "main.cpp":
+                    faults.append("%s includes %s (the forms meet through ui/Forms.h)" % (path, included))
+                elif target == folder:
+                    continue
+                elif target not in ALLOWED[folder]:
+                    faults.append("%s includes %s" % (path, included))
+                elif target in ONLY_MAIN_WINDOW and path != "ui/MainWindow.cpp":
+                    faults.append("%s includes %s (only ui/MainWindow.cpp may)" % (path, included))
     for fault in faults:
         print(fault)
     print("layout: %d faults" % len(faults))

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "resources/Texts.h"
 #include "ui/toolkit/Form.h"
 
 namespace ui {
@@ -90,7 +89,7 @@ int Run() {
 void End() { ExitProcess(0); }
 
 int MsgBox(const std::wstring& text, UINT style, const wchar_t* title, HWND owner) {
-    return MessageBoxW(owner, text.c_str(), title ? title : texts::kProductName, style);
+    return MessageBoxW(owner, text.c_str(), title, style);
 }
 
 }  // namespace ui

@@ -41,9 +41,8 @@ void CollectRetired();
 // Ends the program at once, running no unload handler.
 [[noreturn]] void End();
 
-// A message box; without a title it shows the application title.
-int MsgBox(const std::wstring& text, UINT style = MB_OK, const wchar_t* title = nullptr,
-           HWND owner = nullptr);
+// A message box; the caller gives its title, as the toolkit knows no program.
+int MsgBox(const std::wstring& text, UINT style, const wchar_t* title, HWND owner = nullptr);
 
 namespace detail {
 // The forms' own bookkeeping: a window made, a window gone, a form unloaded.
