@@ -84,7 +84,6 @@ TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndHidesTheMainOne) {
     EXPECT_FALSE(ui::Form2().Visible());
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
     EXPECT_TRUE(w.Timer1().Enabled());
-    EXPECT_EQ(w.Timer1().Interval(), 1500u);
     RECT client;
     GetClientRect(w.Hwnd(), &client);
     EXPECT_EQ(client.right, ui::TwipsToPixels(3855, w.Dpi()));

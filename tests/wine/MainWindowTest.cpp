@@ -5,7 +5,9 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <ostream>
 #include <vector>
@@ -202,26 +204,18 @@ TEST_F(MainWindowTest, TheVirtualTotalIsTheProcesssOwnAddressSpace) {
 }
 
 TEST(ReadMemoryStatus, EachOfTheSystemsFiguresLandsInItsOwnField) {
-    MEMORYSTATUSEX system{};
-    system.dwLength = sizeof system;
-    system.dwMemoryLoad = 55;
-    system.ullTotalPhys = 268'435'456;
-    system.ullAvailPhys = 121'470'976;
-    system.ullTotalPageFile = 644'245'504;
-    system.ullAvailPageFile = 322'122'752;
-    system.ullTotalVirtual = 2'147'221'504;
-    system.ullAvailVirtual = 2'000'000'000;
+    // 32 GiB with 12 free, a 64 GiB commit limit with 40 free, x64's 128 TiB
+    // of address space: no two alike, and none fits in 32 bits.
+    const MEMORYSTATUSEX system{sizeof(MEMORYSTATUSEX), 55, 34'359'738'368, 12'884'901'888, 68'719'476'736,
+                                42'949'672'960, 140'737'488'224'256, 140'000'000'000'000, 0};
     memory::MEMORYSTATUS record{};
-    record.dwLength = 64;
+    record.dwLength = 64;  // set once, by the main window
     memory::CopyFigures(system, record);
-    EXPECT_EQ(record.dwLength, 64u) << "set once, by the main window";
-    EXPECT_EQ(record.dwMemoryLoad, 55u);
-    EXPECT_EQ(record.dwTotalPhys, 268'435'456u);
-    EXPECT_EQ(record.dwAvailPhys, 121'470'976u);
-    EXPECT_EQ(record.dwTotalPageFile, 644'245'504u);
-    EXPECT_EQ(record.dwAvailPageFile, 322'122'752u);
-    EXPECT_EQ(record.dwTotalVirtual, 2'147'221'504u);
-    EXPECT_EQ(record.dwAvailVirtual, 2'000'000'000u);
+    std::array<std::uint64_t, 8> fields;
+    std::memcpy(fields.data(), &record, sizeof record);
+    // The record's fields in their order: length, load, physical, commit, address space.
+    EXPECT_EQ(fields, (std::array<std::uint64_t, 8>{64, 55, 34'359'738'368, 12'884'901'888, 68'719'476'736,
+                                                     42'949'672'960, 140'737'488'224'256, 140'000'000'000'000}));
 }
 
 TEST_F(MainWindowTest, TheRefreshTimerTicksAboutEverySecondEvenWhenHidden) {
@@ -533,26 +527,40 @@ TEST_F(MainWindowTest, TheEndOfTheSessionUnloadsEverything) {
 
 TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     MainWindow& w = Form2();
-    const UINT dpi = w.Dpi();
-    RECT client;
-    GetClientRect(w.Hwnd(), &client);
-    EXPECT_EQ(client.right, ui::TwipsToPixels(3975, dpi));
-    EXPECT_EQ(client.bottom, ui::TwipsToPixels(3510, dpi));
-    struct Where { int id; int left, top, width, height; };
+    const UINT startDpi = w.Dpi();
+    // Left, top, right, bottom in pixels: 15 twips a pixel at 96 DPI, 10 at
+    // 144 with halves rounded up (cmdArrange: 360, 2280, 3255 x 495 twips).
+    using Rect = std::array<LONG, 4>;
+    struct Where { int id; Rect at96, at144; };
     const Where fixed[] = {
-        {MainWindow::cmdArrange, 360, 2280, 3255, 495}, {MainWindow::cmdHide, 3000, 3000, 855, 375},
-        {MainWindow::cmdAbout, 2040, 3000, 855, 375},   {MainWindow::cmdMemMsg, 120, 3000, 1575, 375},
-        {MainWindow::pgbMem, 2520, 120, 1095, 1455},    {MainWindow::lblmsg3, 360, 1800, 3255, 375},
+        {MainWindow::cmdArrange, {24, 152, 241, 185}, {36, 228, 362, 278}},
+        {MainWindow::cmdHide, {200, 200, 257, 225}, {300, 300, 386, 338}},
+        {MainWindow::cmdAbout, {136, 200, 193, 225}, {204, 300, 290, 338}},
+        {MainWindow::cmdMemMsg, {8, 200, 113, 225}, {12, 300, 170, 338}},
+        {MainWindow::pgbMem, {168, 8, 241, 105}, {252, 12, 362, 158}},
+        {MainWindow::lblmsg3, {24, 120, 241, 145}, {36, 180, 362, 218}},
     };
-    for (const Where& c : fixed) {
-        RECT r;
-        GetWindowRect(w.Control(c.id), &r);
-        MapWindowPoints(nullptr, w.Hwnd(), reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, ui::TwipsToPixels(c.left, dpi)) << c.id;
-        EXPECT_EQ(r.top, ui::TwipsToPixels(c.top, dpi)) << c.id;
-        EXPECT_EQ(r.right - r.left, ui::TwipsToPixels(c.width, dpi)) << c.id;
-        EXPECT_EQ(r.bottom - r.top, ui::TwipsToPixels(c.height, dpi)) << c.id;
+    auto setDpi = [&](UINT dpi) {
+        RECT at;
+        GetWindowRect(w.Hwnd(), &at);
+        SendMessageW(w.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&at));
+    };
+    for (const UINT dpi : {96u, 144u}) {
+        setDpi(dpi);
+        ASSERT_EQ(w.Dpi(), dpi);
+        RECT client;
+        GetClientRect(w.Hwnd(), &client);
+        // Wine keeps the frame of the DPI it started at, so the client is exact there only.
+        if (dpi == startDpi) {
+            EXPECT_EQ((Rect{client.left, client.top, client.right, client.bottom}),
+                      dpi == 96 ? (Rect{0, 0, 265, 234}) : (Rect{0, 0, 398, 351}));
+        }
+        for (const Where& c : fixed) {
+            const RECT r = RectIn(w.Hwnd(), w.Control(c.id));
+            EXPECT_EQ((Rect{r.left, r.top, r.right, r.bottom}), dpi == 96 ? c.at96 : c.at144) << c.id << " at " << dpi;
+        }
     }
+    setDpi(startDpi);
     // The progress bar lies in front of the figure, which may grow under it.
     HWND above = GetWindow(w.Control(MainWindow::pgbMem), GW_HWNDNEXT);
     bool labelBelow = false;
