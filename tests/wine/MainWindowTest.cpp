@@ -6,8 +6,8 @@
 #include <commctrl.h>
 
 #include <array>
+#include <bit>
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <ostream>
 #include <vector>
@@ -47,6 +47,13 @@ RECT RectIn(HWND parent, HWND child) {
     GetWindowRect(child, &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
+}
+
+// What Windows sends when the window moves to a monitor of that DPI.
+void SetDpi(ui::Form& form, UINT dpi) {
+    RECT at;
+    GetWindowRect(form.Hwnd(), &at);
+    SendMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&at));
 }
 
 // A key as the message loop hands it to the form.
@@ -208,11 +215,9 @@ TEST(ReadMemoryStatus, EachOfTheSystemsFiguresLandsInItsOwnField) {
     // of address space: no two alike, and none fits in 32 bits.
     const MEMORYSTATUSEX system{sizeof(MEMORYSTATUSEX), 55, 34'359'738'368, 12'884'901'888, 68'719'476'736,
                                 42'949'672'960, 140'737'488'224'256, 140'000'000'000'000, 0};
-    memory::MEMORYSTATUS record{};
-    record.dwLength = 64;  // set once, by the main window
+    memory::MEMORYSTATUS record{64, 0, 0, 0, 0, 0, 0, 0};  // the length is set once, by the main window
     memory::CopyFigures(system, record);
-    std::array<std::uint64_t, 8> fields;
-    std::memcpy(fields.data(), &record, sizeof record);
+    const auto fields = std::bit_cast<std::array<std::uint64_t, 8>>(record);
     // The record's fields in their order: length, load, physical, commit, address space.
     EXPECT_EQ(fields, (std::array<std::uint64_t, 8>{64, 55, 34'359'738'368, 12'884'901'888, 68'719'476'736,
                                                      42'949'672'960, 140'737'488'224'256, 140'000'000'000'000}));
@@ -271,16 +276,11 @@ TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
     MainWindow& w = Form2();
     HWND label = w.Control(MainWindow::lblMain);
     const UINT startDpi = w.Dpi();
-    auto setDpi = [&](UINT dpi) {
-        RECT at;
-        GetWindowRect(w.Hwnd(), &at);
-        SendMessageW(w.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&at));
-        ASSERT_EQ(w.Dpi(), dpi);
-    };
     // 360, 380 and 2520 twips; 15 pt and 9 pt.
     struct AtDpi { UINT dpi; int left, top, barLeft, height15, height9; };
     for (const AtDpi& d : {AtDpi{96, 24, 25, 168, -20, -12}, AtDpi{144, 36, 38, 252, -30, -18}}) {
-        setDpi(d.dpi);
+        SetDpi(w, d.dpi);
+        ASSERT_EQ(w.Dpi(), d.dpi);
         // 256 MiB of 4 GiB free, 16 of 32 GiB, 64 of 128 GiB, a whole 1 TiB.
         for (const wchar_t* text : {L"6.25%\n(256.00 MB)", L"50.00%\n(16384.00 MB)", L"50.00%\n(65536.00 MB)",
                                     L"100.00%\n(1048576.00 MB)"}) {
@@ -301,7 +301,7 @@ TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
         w.SetCaption(MainWindow::lblMain, L"6.25%\n(256.00 MB)");
         EXPECT_EQ(FontOf(label).lfHeight, d.height15) << "back to 15 pt for a short figure";
     }
-    setDpi(startDpi);
+    SetDpi(w, startDpi);
 }
 
 struct CloseDc {
@@ -528,8 +528,7 @@ TEST_F(MainWindowTest, TheEndOfTheSessionUnloadsEverything) {
 TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     MainWindow& w = Form2();
     const UINT startDpi = w.Dpi();
-    // Left, top, right, bottom in pixels: 15 twips a pixel at 96 DPI, 10 at
-    // 144 with halves rounded up (cmdArrange: 360, 2280, 3255 x 495 twips).
+    // Left, top, right, bottom: 15 twips a pixel at 96 DPI, 10 at 144 with halves rounded up.
     using Rect = std::array<LONG, 4>;
     struct Where { int id; Rect at96, at144; };
     const Where fixed[] = {
@@ -540,18 +539,12 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
         {MainWindow::pgbMem, {168, 8, 241, 105}, {252, 12, 362, 158}},
         {MainWindow::lblmsg3, {24, 120, 241, 145}, {36, 180, 362, 218}},
     };
-    auto setDpi = [&](UINT dpi) {
-        RECT at;
-        GetWindowRect(w.Hwnd(), &at);
-        SendMessageW(w.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&at));
-    };
     for (const UINT dpi : {96u, 144u}) {
-        setDpi(dpi);
+        SetDpi(w, dpi);
         ASSERT_EQ(w.Dpi(), dpi);
-        RECT client;
-        GetClientRect(w.Hwnd(), &client);
-        // Wine keeps the frame of the DPI it started at, so the client is exact there only.
-        if (dpi == startDpi) {
+        if (dpi == startDpi) {  // Wine keeps the frame of the DPI it started at: the client is exact there
+            RECT client;
+            GetClientRect(w.Hwnd(), &client);
             EXPECT_EQ((Rect{client.left, client.top, client.right, client.bottom}),
                       dpi == 96 ? (Rect{0, 0, 265, 234}) : (Rect{0, 0, 398, 351}));
         }
@@ -560,7 +553,7 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
             EXPECT_EQ((Rect{r.left, r.top, r.right, r.bottom}), dpi == 96 ? c.at96 : c.at144) << c.id << " at " << dpi;
         }
     }
-    setDpi(startDpi);
+    SetDpi(w, startDpi);
     // The progress bar lies in front of the figure, which may grow under it.
     HWND above = GetWindow(w.Control(MainWindow::pgbMem), GW_HWNDNEXT);
     bool labelBelow = false;
