@@ -483,7 +483,6 @@ TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTa
     EXPECT_EQ(press(WM_KEYDOWN, VK_LEFT), std::vector<WPARAM>{kShow});
     EXPECT_EQ(press(WM_KEYDOWN, VK_DOWN), std::vector<WPARAM>{kShow});
     EXPECT_EQ(press(WM_SYSKEYDOWN, VK_MENU), std::vector<WPARAM>{kShow});
-
     // Windows set always to show them: shown from the first show on.
     ui::FocusCues::SetAlwaysShownSource([] { return true; });
     ui::Form1().Load();
@@ -491,7 +490,6 @@ TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTa
     ui::Form1().Show();
     ui::FocusCues::SetAlwaysShownSource(nullptr);
     EXPECT_EQ(start.seen, std::vector<WPARAM>{kShow});
-    ui::Form1.Unload();
 }
 
 TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {
