@@ -1,7 +1,6 @@
 #include "arrange/ArrangeWindow.h"
 
 #include "resources/Texts.h"
-#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Form.h"
 
 namespace arrange {
@@ -43,9 +42,25 @@ ArrangeWindow::ArrangeWindow()
 
 void ArrangeWindow::Form_Load() {
     SetCaption(Label1, texts::kArrangeWaiting);
-    // The window has no caption: screen readers call it by its status.
-    ui::NameAfterLabel(Hwnd(), Control(Label1));
     timer1_.SetEnabled(true);
+}
+
+void ArrangeWindow::Form_Annotate() {
+    // The window has no caption: screen readers call it by its status.
+    Annotated().Name(Hwnd(), Caption(Label1).c_str());
+    Annotated().MakeLive(Control(Label1));
+}
+
+void ArrangeWindow::AnnounceStatus() {
+    // The label is a live region, which screen readers read out once. The
+    // window keeps the focus and is not named anew with an event: a reader
+    // speaks a change of the focus's name as well (NVDA's nameChange), and
+    // the result would be heard twice. Only with a screen reader on or a
+    // client that has looked already: the annotations need oleacc.
+    if (!Annotated().Asked() && !ui::ScreenReaderOn()) return;
+    Annotated().MarkAsked();
+    Form_Annotate();
+    ui::AnnounceLiveRegion(Control(Label1));
 }
 
 void ArrangeWindow::Timer1_Timer() {
@@ -54,7 +69,7 @@ void ArrangeWindow::Timer1_Timer() {
     arranged_ = block.Claimed();
     // A block that could not be had is said so; it is never shown as done.
     SetCaption(Label1, arranged_ ? texts::kArrangeDone : texts::kArrangeFailed);
-    ui::AnnounceName(Hwnd());
+    AnnounceStatus();
     done_ = true;
     // It has held the activation since the command, unless the user went to
     // another window meanwhile: one of ours gives it back, while the system

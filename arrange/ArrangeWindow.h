@@ -32,8 +32,10 @@ protected:
     void OnClose() override;
     void Form_KeyDown(WPARAM key) override;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void Form_Annotate() override;
 
 private:
+    void AnnounceStatus();
     ui::Timer timer1_;
     BlockAllocator* allocator_;
     ui::Form* from_ = nullptr;

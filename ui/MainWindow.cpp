@@ -8,7 +8,6 @@
 #include "resources/resource.h"
 #include "tray/Tray.h"
 #include "ui/Forms.h"
-#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -35,6 +34,9 @@ constexpr ControlDesign kControls[] = {
     {M::cmdHide, K::Button, texts::kCmdHide, 3000, 3000, 855, 375, 3, kNoColour, kNoColour, nullptr, kCancelButton},
     {M::cmdAbout, K::Button, texts::kCmdAbout, 2040, 3000, 855, 375, 2, kNoColour, kNoColour, nullptr, kNoFlags},
     {M::cmdMemMsg, K::Button, texts::kCmdMemMsg, 120, 3000, 1575, 375, 1, kNoColour, kNoColour, nullptr, kNoFlags},
+    // Screen readers call the bar by the label just before it, hidden as
+    // the bar has no visible one: the bar stays the system's plain control.
+    {M::lblBarName, K::Label, texts::kProgressName, 2520, 120, 0, 0, -1, kNoColour, kNoColour, nullptr, kHidden},
     {M::pgbMem, K::ProgressBar, nullptr, 2520, 120, 1095, 1455, 7, kNoColour, kNoColour, nullptr, kNoFlags},
     {M::lblmsg1, K::Label, texts::kLblMsg1, 360, 120, 915, 210, 10, kWhite, kDarkPanel, &kSong105Bold, kAutoSize},
     {M::lblMain, K::Label, nullptr, 360, 380, 105, 375, 9, kWhite, kDarkPanel, &kVerdana15Bold, kAutoSize},
@@ -87,7 +89,6 @@ void MainWindow::Form_Load() {
 
     timShow_.SetEnabled(true);
     SetControlTip(pgbMem, texts::kProgressTip);
-    SetAccessibleName(Control(pgbMem), texts::kProgressName);
     // 15 pt Verdana runs under the bar from about 10 GB free on: the figure
     // steps down in size rather than be cut off.
     FitLeftOf(lblMain, pgbMem, kMinFigurePoints);

@@ -23,6 +23,7 @@ public:
         lblBak1,
         lblmsg3,
         lblBak2,
+        lblBarName,
     };
     enum : UINT { mnuShow = 201, mnuArrange, mnuQuit };
     static constexpr UINT_PTR kRefreshTimerId = 1;

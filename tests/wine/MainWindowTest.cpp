@@ -453,9 +453,10 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     ui::SetHighContrastSource(nullptr);
 }
 
-TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputSaysAndTabAnArrowOrAltShowsThem) {
+TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTabAnArrowOrAltShowsThem) {
     MainWindow& w = Form2();
     testing_support::MessageLog log(w.Hwnd(), WM_CHANGEUISTATE);
+    ui::FocusCues::SetAlwaysShownSource([] { return false; });  // Wine's own setting says always
     constexpr WPARAM kInitialise = MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     constexpr WPARAM kShow = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     w.Show();
@@ -476,6 +477,13 @@ TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputSaysAndTabAnArrowOrAltShow
     EXPECT_EQ(press(WM_KEYDOWN, VK_LEFT), std::vector<WPARAM>{kShow});
     EXPECT_EQ(press(WM_KEYDOWN, VK_DOWN), std::vector<WPARAM>{kShow});
     EXPECT_EQ(press(WM_SYSKEYDOWN, VK_MENU), std::vector<WPARAM>{kShow});
+    // Windows set always to show them: shown from the first show on.
+    ui::FocusCues::SetAlwaysShownSource([] { return true; });
+    ui::Form1().Load();
+    testing_support::MessageLog start(ui::Form1().Hwnd(), WM_CHANGEUISTATE);
+    ui::Form1().Show();
+    ui::FocusCues::SetAlwaysShownSource(nullptr);
+    EXPECT_EQ(start.seen, std::vector<WPARAM>{kShow});
 }
 
 TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {

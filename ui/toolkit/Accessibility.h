@@ -1,22 +1,56 @@
-// A form's or control's accessible name: what a screen reader calls it,
-// given without touching its window text, and the announcement of a status
-// that changed while nobody had the focus on it.
+// What screen readers learn of a form beyond what the system's own objects
+// say: names and a live region, given by Direct Annotation. The system's
+// proxies (MSAA's and UI Automation's) read the annotations, so every control
+// stays the plain control it is, with the proxy that knows it.
 #pragma once
 
 #include <windows.h>
 
+#include <vector>
+
 namespace ui {
 
-// Screen readers call the window (its frame and its client area alike)
-// `name`, a text that lives as long as the program; its window text, a
-// caption nobody sees or none at all, stays as it is.
-void SetAccessibleName(HWND hwnd, const wchar_t* name);
+// The property service's calls the program makes, each for a window's client
+// object (OBJID_CLIENT, CHILDID_SELF). Tests put theirs in place of the
+// system's: Wine's service is a stub that answers E_NOTIMPL.
+struct AnnotationCalls {
+    bool (*setName)(HWND hwnd, const wchar_t* name);  // PROPID_ACC_NAME
+    bool (*setLivePolite)(HWND hwnd);                 // UI Automation's LiveSetting
+    void (*clear)(HWND hwnd);                         // both taken back
+};
+// nullptr: the system's, which load oleacc and start COM at their first call.
+void SetAnnotationCalls(const AnnotationCalls* calls);
 
-// The same, with the name being whatever `label` reads at the time.
-void NameAfterLabel(HWND hwnd, HWND label);
+// Whether Windows says a screen reader is running (SPI_GETSCREENREADER).
+bool ScreenReaderOn();
 
-// Has screen readers speak the window's name now, once: its status changed.
-// A live region on Windows 8 and later, a name change everywhere.
-void AnnounceName(HWND hwnd);
+// The annotations of one form's windows, given once a client of
+// accessibility asks for them and taken back when the form's window goes.
+class Annotations {
+public:
+    Annotations() = default;
+    ~Annotations() { Clear(); }
+    Annotations(const Annotations&) = delete;
+    Annotations& operator=(const Annotations&) = delete;
+
+    // A client has asked for the form's objects: nothing loads oleacc before.
+    bool Asked() const { return asked_; }
+    void MarkAsked() { asked_ = true; }
+
+    // Screen readers call the window `name`; its window text stays as it is.
+    void Name(HWND hwnd, const wchar_t* name);
+    // A status label whose new text screen readers read out after what they
+    // are saying, wherever the user is (a live region, Windows 8 and later).
+    void MakeLive(HWND label);
+    void Clear();
+
+private:
+    void Remember(HWND hwnd);
+    bool asked_ = false;
+    std::vector<HWND> annotated_;  // we don't own them
+};
+
+// Has screen readers read a live region's new text, once.
+void AnnounceLiveRegion(HWND label);
 
 }  // namespace ui

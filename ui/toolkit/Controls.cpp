@@ -44,7 +44,7 @@ void Form::CreateControls() {
         const wchar_t* cls = nullptr;
         // Clipped by their siblings, so that overlapping controls keep the
         // design's z-order when they repaint.
-        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+        DWORD style = WS_CHILD | ((cs.flags & kHidden) ? 0 : WS_VISIBLE) | WS_CLIPSIBLINGS;
         switch (cs.kind) {
         case ControlKind::Panel:
             controls_.push_back(std::move(live));  // painted by the form itself

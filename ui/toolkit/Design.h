@@ -28,6 +28,7 @@ enum ControlFlags : unsigned {
     kCentred = 1 << 1,   // a label whose text is centred in its box
     kDefaultButton = 1 << 2,
     kCancelButton = 1 << 3,
+    kHidden = 1 << 4,  // never shown: a label that names the control after it
 };
 
 inline constexpr COLORREF kNoColour = CLR_INVALID;

@@ -25,14 +25,25 @@ bool ShowsCues(const MSG& msg) {
     }
 }
 
+bool SystemAlwaysShows() {
+    BOOL always = FALSE;
+    return SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0) && always;
+}
+
+FocusCues::AlwaysShownSource g_alwaysShown = SystemAlwaysShows;
+
 }  // namespace
+
+void FocusCues::SetAlwaysShownSource(AlwaysShownSource source) {
+    g_alwaysShown = source ? source : SystemAlwaysShows;
+}
 
 void FocusCues::Initialise(HWND window) {
     if (!window || window == initialisedFor_) return;
     initialisedFor_ = window;
     // The top-level window passes the state on to every child through
     // DefWindowProc's WM_UPDATEUISTATE.
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, kBothCues), 0);
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(g_alwaysShown() ? UIS_CLEAR : UIS_INITIALIZE, kBothCues), 0);
 }
 
 void FocusCues::KeyPressed(HWND window, const MSG& msg) {

@@ -4,7 +4,6 @@
 
 #include <windowsx.h>
 
-#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Colours.h"
 #include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
@@ -81,7 +80,6 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         LoadIcons();
         CreateControls();
         Layout();
-        if (design_.accessibleName) SetAccessibleName(hwnd_, design_.accessibleName);
         for (Timer* t : timers_) {
             if (t->Enabled()) SetTimer(hwnd_, t->Id(), t->Interval(), nullptr);
         }
@@ -197,6 +195,17 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (target) SetFocus(target);
         return 0;
     }
+    case WM_GETOBJECT:
+        // Annotated before DefWindowProc answers with the system's object,
+        // which reads the annotations.
+        if (!annotations_.Asked()) {
+            annotations_.MarkAsked();
+            Form_Annotate();
+        }
+        break;
+    case WM_DESTROY:
+        annotations_.Clear();  // while the labels are still there
+        break;
     case WM_CLOSE:
         OnClose();
         return 0;
@@ -211,6 +220,10 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+void Form::Form_Annotate() {
+    if (design_.accessibleName) annotations_.Name(hwnd_, design_.accessibleName);
 }
 
 void Form::Show() {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Design.h"
 #include "ui/toolkit/FocusCues.h"
 #include "ui/toolkit/Geometry.h"
@@ -80,6 +81,11 @@ protected:
     // A key pressed while the form itself, not a control, has the focus.
     virtual void Form_KeyDown(WPARAM /*key*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Gives the window's annotations (by default the design's accessible
+    // name); on the first WM_GETOBJECT, so that oleacc stays unloaded until a
+    // client of accessibility looks at the program.
+    virtual void Form_Annotate();
+    Annotations& Annotated() { return annotations_; }
 
     const FormDesign& Design() const { return design_; }
 
@@ -155,6 +161,7 @@ private:
     UniqueIcon smallIcon_;
     std::vector<Timer*> timers_;
     FocusCues cues_;
+    Annotations annotations_;
 
 public:
     // A tooltip over one control (the progress bar's).

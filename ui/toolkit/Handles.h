@@ -38,6 +38,10 @@ struct CloseIcon { void operator()(HICON h) const { DestroyIcon(h); } };
 struct CloseMenu { void operator()(HMENU h) const { DestroyMenu(h); } };
 struct CloseKernelHandle { void operator()(HANDLE h) const { CloseHandle(h); } };
 struct CloseMemoryDc { void operator()(HDC h) const { DeleteDC(h); } };
+struct ReleaseCom {
+    template <class I>
+    void operator()(I* p) const { p->Release(); }
+};
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;
@@ -46,6 +50,9 @@ using UniqueIcon = UniqueHandle<HICON, CloseIcon>;
 using UniqueMenu = UniqueHandle<HMENU, CloseMenu>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
 using UniqueMemoryDc = UniqueHandle<HDC, CloseMemoryDc>;
+// A COM interface pointer, released once.
+template <class I>
+using UniqueCom = UniqueHandle<I*, ReleaseCom>;
 
 // BeginPaint/EndPaint for the length of a scope.
 class PaintScope {
