@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "ui/StartWindow.h"
+#include "ui/toolkit/Efficiency.h"
 #include "ui/toolkit/Program.h"
 
 namespace {
@@ -21,6 +22,7 @@ void RestrictDllSearch() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
+    ui::RunEfficiently();
 
     ui::Startup(instance, L"Local\\Lanshige.MemoryArrange.Running");
     ui::Form1().Show();
