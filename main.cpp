@@ -22,9 +22,10 @@ void RestrictDllSearch() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
-    ui::RunEfficiently();
 
     ui::Startup(instance, L"Local\\Lanshige.MemoryArrange.Running");
+    // A meter needs no fast core; the arrangement lifts this while it writes.
+    ui::RunEfficiently();
     ui::Form1().Show();
     return ui::Run();
 }
