@@ -73,7 +73,7 @@ constexpr MenuItemDesign kMenu[] = {
 }  // namespace
 
 MainWindow::MainWindow()
-    : Form(kDesign), mnuMain_(kMenu), timShow_(*this, kRefreshTimerId, kRefreshIntervalMs) {}
+    : Form(kDesign), mnuMain_(kMenu), timShow_(*this, kRefreshTimerId, kRefreshIntervalMs, kRefreshToleranceMs) {}
 
 void MainWindow::Form_Load() {
     tray::AddTrayIcon(*this, mnuMain_.Handle());
@@ -88,6 +88,7 @@ void MainWindow::Form_Load() {
     SendMessageW(bar, PBM_SETRANGE32, 0, memory::ProgressUnits(status.dwTotalPhys, progressShift_));
 
     timShow_.SetEnabled(true);
+    presence_.Start(Hwnd());
     SetControlTip(pgbMem, texts::kProgressTip);
     // 15 pt Verdana runs under the bar from about 10 GB free on: the figure
     // steps down in size rather than be cut off.
@@ -97,6 +98,19 @@ void MainWindow::Form_Load() {
 void MainWindow::timShow_Timer() {
     memory::ReadMemoryStatus();
     ShowFigures(memory::Status());
+    presence_.Retry();
+}
+
+void MainWindow::PresenceChanged(Presence::Change change) {
+    if (change == Presence::Change::Unseen) {
+        // Locked, switched away from, the display off or asleep: the
+        // refresh sleeps too, and wakes nothing.
+        timShow_.SetEnabled(false);
+    } else if (change == Presence::Change::Seen) {
+        // What the user sees again is current at once, then a second old at most.
+        timShow_Timer();
+        timShow_.SetEnabled(true);
+    }
 }
 
 void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
@@ -136,6 +150,7 @@ void ShowMainWindow() { Form2().Show(); }
 void MainWindow::mnuQuit_Click() { Form2.Unload(); }
 
 void MainWindow::Form_Unload() {
+    presence_.Stop();
     tray::RemoveTrayIcon();
     UnloadStartWindow();
     Form2.Unload();
@@ -143,7 +158,8 @@ void MainWindow::Form_Unload() {
 }
 
 void MainWindow::OnTimer(UINT_PTR id) {
-    if (id == kRefreshTimerId) timShow_Timer();
+    // A tick already posted when the refresh went to sleep is dropped.
+    if (id == kRefreshTimerId && presence_.Seen()) timShow_Timer();
 }
 
 void MainWindow::OnCommand(UINT id) {
@@ -166,6 +182,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         lstrcmpiW(reinterpret_cast<const wchar_t*>(lParam), L"intl") == 0) {
         // The user changed the regional settings: the next tick uses them.
         numberFormat_ = memory::UserNumberFormat();
+    }
+    if (msg == WM_WTSSESSION_CHANGE || msg == WM_POWERBROADCAST) {
+        PresenceChanged(presence_.OnMessage(msg, wParam, lParam));
     }
     return Form::HandleMessage(msg, wParam, lParam);
 }

@@ -23,6 +23,7 @@ START_CLASS = "Lanshige.StartWindow"
 CMD_HIDE, MNU_QUIT = 102, 203
 WM_TIMER = 0x0113
 REFRESH_TIMER_ID = 1
+WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK = 0x02B1, 7, 8
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll",
                 "advapi32.dll"}
 
@@ -67,6 +68,19 @@ def cpu_ns(unix_pid):
         try:
             with open("/proc/%d/task/%s/schedstat" % (unix_pid, tid)) as f:
                 total += int(f.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass
+    return total
+
+
+def wake_ups(unix_pid):
+    """Times any thread of a process was put on a CPU (schedstat's third
+    field): each wake-up of the program, a timer's or a reply's, is one."""
+    total = 0
+    for tid in os.listdir("/proc/%d/task" % unix_pid):
+        try:
+            with open("/proc/%d/task/%s/schedstat" % (unix_pid, tid)) as f:
+                total += int(f.read().split()[2])
         except (OSError, ValueError, IndexError):
             pass
     return total
@@ -266,6 +280,49 @@ def idle_next_to_floor(app_exe, floor_exe, seconds):
     return result
 
 
+def paused_next_to_floor(app_exe, floor_exe, seconds):
+    """The program (main window hidden) told its session is locked, as Windows
+    tells it, next to floor.exe hidden, which ticks every second whatever
+    happens: wake-ups and CPU of each over the same time."""
+    app = harness.App(exe=app_exe, log_name="bench.paused-program")
+    app.start()
+    floor_proc = None
+    try:
+        main = app.wait_window(cls=MAIN_CLASS, timeout=30)["hwnd"]
+        harness.post(main, harness.WM_COMMAND, CMD_HIDE, 0)
+        floor_proc, floor_pid = start_process(floor_exe, "hidden")
+        app_unix = the_unix_pid(app.exe_name)
+        floor_unix = the_unix_pid(os.path.basename(floor_exe))
+        time.sleep(5)  # past the start window and the first ticks
+        harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0)
+        time.sleep(1)
+        t0 = time.monotonic()
+        w0, c0 = (wake_ups(app_unix), wake_ups(floor_unix)), (cpu_ns(app_unix), cpu_ns(floor_unix))
+        time.sleep(seconds)
+        elapsed = time.monotonic() - t0
+        w1, c1 = (wake_ups(app_unix), wake_ups(floor_unix)), (cpu_ns(app_unix), cpu_ns(floor_unix))
+        harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0)
+        per_minute = 60.0 / elapsed
+        result = {
+            "seconds": elapsed,
+            "app_wakeups_per_min": (w1[0] - w0[0]) * per_minute,
+            "floor_wakeups_per_min": (w1[1] - w0[1]) * per_minute,
+            "app_cpu_ms_per_min": (c1[0] - c0[0]) / 1e6 * per_minute,
+            "floor_cpu_ms_per_min": (c1[1] - c0[1]) / 1e6 * per_minute,
+        }
+        harness.post(main, harness.WM_COMMAND, MNU_QUIT, 0)
+        app.wait_exit(timeout=30)
+        for w in harness.top_windows(pid=floor_pid):
+            harness.close_window(w["hwnd"])
+        floor_proc.wait(timeout=30)
+    finally:
+        for p in (app.proc, floor_proc):
+            if p is not None and p.poll() is None:
+                p.kill()
+        harness.wineserver_wait(96)
+    return result
+
+
 def start_up_next_to_floor(app_exe, floor_exe, rounds):
     ours, floor = [], []
     for _ in range(rounds):
@@ -282,10 +339,13 @@ def against_floor(arch, app_exe, floor_exe, rounds, seconds):
     """Medians over `rounds` runs of each figure and of its program/floor ratio."""
     log("%s against the floor: %d idle runs of %.0f s" % (arch, rounds, seconds))
     runs = [idle_next_to_floor(app_exe, floor_exe, seconds) for _ in range(rounds)]
+    log("%s against the floor: paused (session locked), %.0f s" % (arch, seconds))
+    paused = paused_next_to_floor(app_exe, floor_exe, seconds)
     log("%s against the floor: start-up" % arch)
     ours, floor = start_up_next_to_floor(app_exe, floor_exe, max(rounds, 5))
     med = statistics.median
     return {
+        "paused": paused,
         "idle": (med(r["app_us_per_tick"] for r in runs), med(r["floor_us_per_tick"] for r in runs),
                  med(r["app_us_per_tick"] / r["floor_us_per_tick"] for r in runs)),
         "private": (med(r["app_private"] for r in runs), med(r["floor_private"] for r in runs),
@@ -293,6 +353,19 @@ def against_floor(arch, app_exe, floor_exe, rounds, seconds):
         "start": (med(ours), med(floor), med(a / b for a, b in zip(ours, floor))),
         "runs": runs, "start_ms": [ours, floor],
     }
+
+
+def paused_rows(arch, p):
+    """The rows of a paused run: the floor ticks 60 times a minute whatever
+    happens, the program not at all while nobody can see it."""
+    return "\n".join([
+        "| Wake-ups per minute while paused (session locked; the floor's 60 ticks) | %s | %.0f | %.0f | %s | "
+        "no refresh ticks |" % (arch, p["app_wakeups_per_min"], p["floor_wakeups_per_min"],
+                                ratio(p["app_wakeups_per_min"], p["floor_wakeups_per_min"])),
+        "| Idle CPU while paused, per minute | %s | %.1f ms | %.1f ms | %s | |"
+        % (arch, p["app_cpu_ms_per_min"], p["floor_cpu_ms_per_min"],
+           ratio(p["app_cpu_ms_per_min"], p["floor_cpu_ms_per_min"])),
+    ])
 
 
 def machine():
@@ -313,7 +386,21 @@ def ratio(a, b):
     return "%.2f" % (a / b) if b else "n/a"
 
 
+def paused_only():
+    """BENCH_ONLY=paused: the paused rows alone, for each build there is."""
+    seconds = float(os.environ.get("FLOOR_SECONDS", "20"))
+    for arch, app_var, floor_var in (("x64", "APP_EXE", "FLOOR_EXE"), ("x86", "APP_EXE_X86", "FLOOR_EXE_X86")):
+        if os.environ.get(app_var) and os.environ.get(floor_var):
+            log("%s paused next to the floor, %.0f s" % (arch, seconds))
+            p = paused_next_to_floor(os.environ[app_var], os.environ[floor_var], seconds)
+            print(paused_rows(arch, p))
+            print("Raw: " + json.dumps(p))
+
+
 def main():
+    if os.environ.get("BENCH_ONLY") == "paused":
+        paused_only()
+        return
     seconds = float(os.environ.get("IDLE_SECONDS", "60"))
     app_exe = harness.env_path("APP_EXE")
     log("size and imports")
@@ -391,6 +478,8 @@ def main():
                 program, floor, r = f[key]
                 print("| %s | %s | %.0f %s | %.0f %s | %.2f | ≤ 1.10 |"
                       % (label, arch, program / scale, unit, floor / scale, unit, r))
+        for arch, f in floors.items():
+            print(paused_rows(arch, f["paused"]))
         print()
     print("Raw: " + json.dumps({"idle": idle, "arrange": arrange, "start_up_ms": [start_ours, start_base], "tick_parts": parts,
                                 "size": size, "floors": floors}))

@@ -5,10 +5,14 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <string>
+#include <vector>
+
 #include "arrange/ArrangeWindow.h"
 #include "tests/wine/DestroyWatch.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
+#include "ui/toolkit/Efficiency.h"
 #include "ui/toolkit/Monitors.h"
 
 using arrange::ArrangeWindow;
@@ -116,6 +120,50 @@ TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenBeforeTheDoneCaption) {
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回");
     EXPECT_TRUE(Form3().Done());
     EXPECT_TRUE(Form3().Arranged());
+}
+
+// What the process asked of Windows, and when the block came and went.
+std::vector<std::string> g_steps;
+bool g_throttlingTaken = true;
+
+bool RecordThrottling(const PROCESS_POWER_THROTTLING_STATE& state) {
+    EXPECT_EQ(state.Version, 1u);
+    EXPECT_EQ(state.ControlMask, 1u) << "execution speed, decided by the process";
+    g_steps.push_back(state.StateMask == 1 ? "efficient" : state.StateMask == 0 ? "full speed" : "?");
+    return g_throttlingTaken;
+}
+
+class StepAllocator final : public arrange::BlockAllocator {
+public:
+    void* Allocate(std::size_t bytes) noexcept override {
+        g_steps.push_back("block claimed");
+        return arrange::SystemAllocator().Allocate(bytes);
+    }
+    void Free(void* block, std::size_t bytes) noexcept override {
+        g_steps.push_back("block released");
+        arrange::SystemAllocator().Free(block, bytes);
+    }
+};
+
+TEST_F(Arrange, TheBlockIsWrittenAtFullSpeedThenTheProgramRunsEfficientlyAgain) {
+    using Steps = std::vector<std::string>;
+    StepAllocator steps;
+    Form3().SetAllocator(steps);
+    ui::UsePowerThrottlingCall(&RecordThrottling);
+    g_steps.clear();
+    g_throttlingTaken = true;
+    ui::RunEfficiently();
+    Form3().Timer1_Timer();
+    EXPECT_EQ(g_steps, (Steps{"efficient", "full speed", "block claimed", "block released", "efficient"}));
+    EXPECT_TRUE(ui::RunningEfficiently());
+
+    // Where Windows has no EcoQoS (before Windows 10 1709) nothing is lifted.
+    g_steps.clear();
+    g_throttlingTaken = false;
+    ui::RunEfficiently();
+    Form3().Timer1_Timer();
+    EXPECT_EQ(g_steps, (Steps{"efficient", "block claimed", "block released"}));
+    ui::UsePowerThrottlingCall(nullptr);
 }
 
 PROCESS_MEMORY_COUNTERS Counters() {

@@ -22,6 +22,7 @@
 #include "ui/MainWindow.h"
 #include "ui/StartWindow.h"
 #include "ui/toolkit/Colours.h"
+#include "ui/toolkit/Presence.h"
 
 using testing_support::PumpFor;
 using testing_support::PumpUntil;
@@ -567,6 +568,186 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     bool labelBelow = false;
     for (; above; above = GetWindow(above, GW_HWNDNEXT)) labelBelow |= above == w.Control(MainWindow::lblMain);
     EXPECT_TRUE(labelBelow);
+}
+
+// The session and power registrations as Windows makes them, where Wine's
+// are stubs: counted, and the session's refused as often as asked with the
+// error Windows gives early at logon.
+class FakePresenceSystem final : public ui::PresenceSystem {
+public:
+    DWORD RegisterSession(HWND) override {
+        ++sessionRegistrations;
+        if (refusals > 0) {
+            --refusals;
+            return refusal;
+        }
+        return ERROR_SUCCESS;
+    }
+    void UnregisterSession(HWND window) override {
+        ++sessionUnregistrations;
+        unregisteredWhileWindowLived = IsWindow(window) != FALSE;
+    }
+    HPOWERNOTIFY RegisterPowerSetting(HWND, const GUID& setting) override {
+        settings.push_back(setting);
+        return kNotice;
+    }
+    void UnregisterPowerSetting(HPOWERNOTIFY notice) override { unregisteredNotices.push_back(notice); }
+    bool Windows8OrLater() override { return windows8; }
+    ULONGLONG Now() override { return now; }
+
+    static inline const HPOWERNOTIFY kNotice = reinterpret_cast<HPOWERNOTIFY>(0x5150);
+    int refusals = 0;
+    DWORD refusal = RPC_S_INVALID_BINDING;
+    bool windows8 = true;
+    ULONGLONG now = 1'000'000;
+    int sessionRegistrations = 0;
+    int sessionUnregistrations = 0;
+    bool unregisteredWhileWindowLived = false;
+    std::vector<GUID> settings;
+    std::vector<HPOWERNOTIFY> unregisteredNotices;
+};
+
+// GUID_SESSION_DISPLAY_STATUS, GUID_CONSOLE_DISPLAY_STATE, GUID_MONITOR_POWER_ON.
+constexpr GUID kSessionDisplay{0x2b84c20e, 0xad23, 0x4ddf, {0x93, 0xdb, 0x05, 0xff, 0xbd, 0x7e, 0xfc, 0xa5}};
+constexpr GUID kConsoleDisplay{0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
+constexpr GUID kMonitorPower{0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
+
+// A power setting notice as the system sends it: the setting and one DWORD.
+struct DisplayNotice {
+    GUID setting;
+    DWORD length = sizeof(DWORD);
+    DWORD data;
+};
+
+class Presence : public ::testing::Test {
+protected:
+    void SetUp() override { ui::UsePresenceSystem(&fake); }
+    void TearDown() override {
+        Form2.Unload();
+        PumpFor(50);
+        ui::UsePresenceSystem(nullptr);
+    }
+    FakePresenceSystem fake;
+    FakePresenceSystem seven;
+};
+
+// What the system sends as the user goes out of sight, and as they come back.
+struct Absence {
+    const char* what;
+    UINT msg;
+    WPARAM away, back;
+    const GUID* display = nullptr;
+    DWORD awayData = 0, backData = 1;
+};
+
+TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceThenEverySecond) {
+    MainWindow& w = Form2();
+    w.Load();
+    HWND hwnd = w.Hwnd();
+    HWND label = w.Control(MainWindow::lblMain);
+    HWND bar = w.Control(MainWindow::pgbMem);
+    const Absence absences[] = {
+        {"locked", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK},
+        {"switched away", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT},
+        {"remote client gone", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT},
+        {"asleep", WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC},
+        {"asleep, woken by the user", WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND},
+        {"session display off", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, PBT_POWERSETTINGCHANGE, &kSessionDisplay},
+        {"console display off, then dimmed", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, PBT_POWERSETTINGCHANGE,
+         &kConsoleDisplay, 0, 2},
+        {"monitor off (Windows 7)", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, PBT_POWERSETTINGCHANGE,
+         &kMonitorPower},
+    };
+    const auto send = [&](const Absence& a, WPARAM code, DWORD data) {
+        DisplayNotice notice{a.display ? *a.display : GUID{}, sizeof(DWORD), data};
+        SendMessageW(hwnd, a.msg, code, a.display ? reinterpret_cast<LPARAM>(&notice) : 0);
+    };
+    for (const Absence& a : absences) {
+        w.ShowFigures(WorkedExample());
+        send(a, a.away, a.awayData);
+        EXPECT_FALSE(w.timShow().Enabled()) << a.what;
+        EXPECT_FALSE(KillTimer(hwnd, MainWindow::kRefreshTimerId)) << a.what << ": the refresh timer still runs";
+        // A tick the system had already posted.
+        SendMessageW(hwnd, WM_TIMER, MainWindow::kRefreshTimerId, 0);
+        EXPECT_EQ(TextOf(label), L"45.25%\n(115.84 MB)") << a.what << ": refreshed out of sight";
+
+        send(a, a.back, a.backData);
+        EXPECT_TRUE(w.timShow().Enabled()) << a.what;
+        EXPECT_NE(TextOf(label), L"45.25%\n(115.84 MB)") << a.what << ": not refreshed on return";
+        EXPECT_NE(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用") << a.what;
+        EXPECT_NE(SendMessageW(bar, PBM_GETPOS, 0, 0), 121'470'976 >> w.ProgressShift()) << a.what;
+    }
+
+    // A notice about another setting, or about the display staying on,
+    // changes nothing; nor does one with no data.
+    DisplayNotice battery{{0xa7ad8041, 0xb45a, 0x4cae, {0x87, 0xa3, 0xee, 0xcb, 0xb4, 0x68, 0xa9, 0xe1}}, 4, 0};
+    DisplayNotice empty{kSessionDisplay, 0, 0};
+    for (DisplayNotice* n : {&battery, &empty}) {
+        SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(n));
+        EXPECT_TRUE(w.timShow().Enabled());
+    }
+    SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0);
+    SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 8);
+    EXPECT_TRUE(w.timShow().Enabled());
+
+    // Locked and then the display off: back in sight only when both are over.
+    SendMessageW(hwnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
+    send(absences[5], PBT_POWERSETTINGCHANGE, 0);
+    SendMessageW(hwnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    EXPECT_FALSE(w.timShow().Enabled()) << "the display is still off";
+    send(absences[5], PBT_POWERSETTINGCHANGE, 1);
+    EXPECT_TRUE(w.timShow().Enabled());
+
+    // The one-second rhythm resumes after the refresh on return.
+    w.ShowFigures(WorkedExample());
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(PumpUntil([&] { return TextOf(label) != L"45.25%\n(115.84 MB)"; }, 3000));
+    EXPECT_GE(GetTickCount64() - start, 500u);
+}
+
+TEST_F(Presence, RegisteredOnceAtLoadTriedAgainAfterTheLogonErrorAndUndoneBeforeTheWindowGoes) {
+    fake.refusals = 1;
+    MainWindow& w = Form2();
+    w.Load();
+    HWND hwnd = w.Hwnd();
+    EXPECT_EQ(fake.sessionRegistrations, 1);
+    ASSERT_EQ(fake.settings.size(), 1u);
+    EXPECT_TRUE(IsEqualGUID(fake.settings[0], kSessionDisplay)) << "Windows 8 and later: the session's display";
+    EXPECT_FALSE(w.presence().SessionRegistered());
+
+    w.timShow_Timer();
+    fake.now += ui::Presence::kRetryMs - 1;
+    w.timShow_Timer();
+    EXPECT_EQ(fake.sessionRegistrations, 1) << "tried again before its time";
+    fake.now += 1;
+    w.timShow_Timer();
+    EXPECT_EQ(fake.sessionRegistrations, 2);
+    EXPECT_TRUE(w.presence().SessionRegistered());
+    fake.now += 60'000;
+    w.timShow_Timer();
+    EXPECT_EQ(fake.sessionRegistrations, 2) << "registered twice";
+
+    Form2.Unload();
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_EQ(fake.sessionUnregistrations, 1);
+    EXPECT_TRUE(fake.unregisteredWhileWindowLived);
+    EXPECT_EQ(fake.unregisteredNotices, std::vector<HPOWERNOTIFY>{FakePresenceSystem::kNotice});
+
+    // Windows 7: the primary monitor's notice; a session service that is
+    // not there is not asked again, and nothing is undone that was not made.
+    seven.windows8 = false;
+    seven.refusals = 100;
+    seven.refusal = ERROR_PROC_NOT_FOUND;
+    ui::UsePresenceSystem(&seven);
+    Form2().Load();
+    ASSERT_EQ(seven.settings.size(), 1u);
+    EXPECT_TRUE(IsEqualGUID(seven.settings[0], kMonitorPower));
+    seven.now += 60'000;
+    Form2().timShow_Timer();
+    EXPECT_EQ(seven.sessionRegistrations, 1);
+    Form2.Unload();
+    EXPECT_EQ(seven.sessionUnregistrations, 0);
+    EXPECT_EQ(seven.unregisteredNotices.size(), 1u);
 }
 
 // Runs inside the refusal's message box, in the copy of this program that the

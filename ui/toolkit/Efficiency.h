@@ -1,0 +1,36 @@
+// How fast Windows runs the process. A meter that wakes once a second needs
+// no fast core: it asks for EcoQoS (Windows 11; power throttling on Windows 10
+// from 1709), and lifts it while an arrangement writes its block, so that the
+// 140 MB are written at full speed.
+#pragma once
+
+#include <windows.h>
+
+namespace ui {
+
+// SetProcessInformation(ProcessPowerThrottling) on this process: true when
+// Windows took it. Replaceable, so that tests see the calls in order.
+using PowerThrottlingCall = bool (*)(const PROCESS_POWER_THROTTLING_STATE& state);
+// nullptr goes back to the system's call.
+void UsePowerThrottlingCall(PowerThrottlingCall call);
+
+// At start: the process runs efficiently from here on, where Windows can.
+void RunEfficiently();
+// Whether the process runs efficiently now.
+bool RunningEfficiently();
+
+// For its lifetime, the process runs at full speed (the high QoS level a
+// process that says how it wants to run gets); then efficiently again. Does
+// nothing where the process does not run efficiently.
+class FullSpeed {
+public:
+    FullSpeed();
+    ~FullSpeed();
+    FullSpeed(const FullSpeed&) = delete;
+    FullSpeed& operator=(const FullSpeed&) = delete;
+
+private:
+    bool lifted_ = false;
+};
+
+}  // namespace ui

@@ -1,0 +1,72 @@
+// Whether the user can see the program at all: the session locked or
+// disconnected, the display off, the machine asleep. A window hands its
+// session and power notices to a Presence, which says when that changes; the
+// registrations for those notices are made and undone here.
+#pragma once
+
+#include <windows.h>
+
+namespace ui {
+
+// The system calls behind the notices. An interface, so that tests can stand
+// in a system that fails at logon or counts the calls; Wine's are stubs.
+class PresenceSystem {
+public:
+    virtual ~PresenceSystem() = default;
+    // WTSRegisterSessionNotification for this session: ERROR_SUCCESS, or why not.
+    virtual DWORD RegisterSession(HWND window) = 0;
+    virtual void UnregisterSession(HWND window) = 0;
+    // RegisterPowerSettingNotification to the window; nullptr where it failed.
+    virtual HPOWERNOTIFY RegisterPowerSetting(HWND window, const GUID& setting) = 0;
+    virtual void UnregisterPowerSetting(HPOWERNOTIFY notice) = 0;
+    // Windows 8 and later say the state of the session's own display.
+    virtual bool Windows8OrLater() = 0;
+    // Milliseconds since some fixed moment.
+    virtual ULONGLONG Now() = 0;
+};
+
+// The system's calls, unless a test has put its own in place.
+PresenceSystem& CurrentPresenceSystem();
+// Puts a stand-in in place; nullptr goes back to the system's.
+void UsePresenceSystem(PresenceSystem* system);
+
+class Presence {
+public:
+    enum class Change { None, Unseen, Seen };
+    // Early at logon the session service may not be up yet: a registration
+    // refused with RPC_S_INVALID_BINDING is tried again, at most this often.
+    static constexpr ULONGLONG kRetryMs = 5000;
+
+    Presence() = default;
+    ~Presence() { Stop(); }
+    Presence(const Presence&) = delete;
+    Presence& operator=(const Presence&) = delete;
+
+    // Registers the window for the notices; Stop undoes it, and must run
+    // before the window is destroyed.
+    void Start(HWND window);
+    void Stop();
+    // Tries a registration refused at logon again, once its time has come;
+    // the caller's refresh calls this.
+    void Retry();
+    // A window message: whether the user went out of sight or came back.
+    Change OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    bool Seen() const { return !locked_ && !disconnected_ && !displayOff_ && !suspended_; }
+    bool SessionRegistered() const { return sessionRegistered_; }
+
+private:
+    void RegisterSession();
+
+    HWND window_ = nullptr;
+    bool sessionRegistered_ = false;
+    bool sessionRetry_ = false;
+    ULONGLONG nextTry_ = 0;
+    HPOWERNOTIFY display_ = nullptr;
+    bool locked_ = false;
+    bool disconnected_ = false;
+    bool displayOff_ = false;
+    bool suspended_ = false;
+};
+
+}  // namespace ui
