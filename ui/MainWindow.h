@@ -35,7 +35,6 @@ public:
     Timer& timShow() { return timShow_; }
     // The units the progress bar counts in: bytes shifted right this far.
     int ProgressShift() const { return progressShift_; }
-    const memory::NumberFormat& NumberFormat() const { return numberFormat_; }
 
     void timShow_Timer();
     // The refresh after its query: label, colour, bar and tip from a snapshot.

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ui/toolkit/Handles.h"
 #include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
@@ -25,9 +26,8 @@ UINT WindowDpi(HWND hwnd) {
     if (forWindow && hwnd) {
         if (UINT dpi = forWindow(hwnd)) return dpi;
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 

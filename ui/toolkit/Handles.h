@@ -38,6 +38,7 @@ struct CloseIcon { void operator()(HICON h) const { DestroyIcon(h); } };
 struct CloseMenu { void operator()(HMENU h) const { DestroyMenu(h); } };
 struct CloseKernelHandle { void operator()(HANDLE h) const { CloseHandle(h); } };
 struct CloseMemoryDc { void operator()(HDC h) const { DeleteDC(h); } };
+struct ReleaseScreenDc { void operator()(HDC h) const { ReleaseDC(nullptr, h); } };
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;
@@ -46,6 +47,7 @@ using UniqueIcon = UniqueHandle<HICON, CloseIcon>;
 using UniqueMenu = UniqueHandle<HMENU, CloseMenu>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
 using UniqueMemoryDc = UniqueHandle<HDC, CloseMemoryDc>;
+using UniqueScreenDc = UniqueHandle<HDC, ReleaseScreenDc>;  // GetDC(nullptr)
 
 // BeginPaint/EndPaint for the length of a scope.
 class PaintScope {

@@ -5,7 +5,7 @@
 namespace ui {
 
 Timer::Timer(Form& owner, UINT_PTR id, UINT intervalMs) : owner_(owner), id_(id), interval_(intervalMs) {
-    owner_.timers_.push_back(this);
+    owner_.AddTimer(*this);
 }
 
 Timer::~Timer() {
