@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "tests/wine/Pump.h"
@@ -152,6 +153,18 @@ TEST_F(Lifecycle, ADpiChangeRelaysOutAndForgedOnesCannotFaultIt) {
     GetWindowRect(form.Hwnd(), &after);
     EXPECT_EQ(after.left, suggested.left);
     EXPECT_EQ(after.top, suggested.top);
+
+    // Centred on its monitor, it stays centred as its size changes by half:
+    // the suggested place, which keeps the top left corner, is not taken.
+    form.Show();
+    GetWindowRect(form.Hwnd(), &before);
+    suggested = {before.left, before.top, before.left + 600, before.top + 500};
+    SendMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(form.Hwnd(), &after);
+    EXPECT_GT(std::abs((after.right - after.left) - (before.right - before.left)), 100);
+    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    EXPECT_NEAR(after.left + after.right, screen.right, 1);
+    EXPECT_NEAR(after.top + after.bottom, screen.bottom, 1);
 }
 
 TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {
