@@ -69,45 +69,34 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 }
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    const auto dc = reinterpret_cast<HDC>(wParam);
     switch (msg) {
     case WM_CREATE: OnCreate(); return 0;
-    case WM_DPICHANGED:
-        OnDpiChanged(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-        return 0;
+    case WM_DPICHANGED: OnDpiChanged(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_PAINT: OnPaint(); return 0;
     // Themed controls with transparent parts (rounded buttons, the progress
     // bar) ask for what lies behind them through DrawThemeParentBackground,
     // which sends both into their own DC.
-    case WM_ERASEBKGND: PaintClient(dc); return 1;
-    case WM_PRINTCLIENT: PaintClient(dc); return 0;
+    case WM_ERASEBKGND:
+    case WM_PRINTCLIENT: PaintClient(reinterpret_cast<HDC>(wParam)); return msg == WM_ERASEBKGND;
     case WM_CTLCOLORSTATIC:
-        if (HBRUSH brush = OnCtlColorStatic(dc, reinterpret_cast<HWND>(lParam))) {
+        if (HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
             return reinterpret_cast<LRESULT>(brush);
         }
         break;
     case WM_SYSCOLORCHANGE: ColoursChanged(true); break;
-    case WM_SETTINGCHANGE:
-        if (wParam == SPI_SETHIGHCONTRAST) ColoursChanged(false);
-        break;
-    case WM_SETCURSOR:
-        if (OnSetCursor(LOWORD(lParam))) return TRUE;
-        break;
+    case WM_SETTINGCHANGE: if (wParam == SPI_SETHIGHCONTRAST) ColoursChanged(false); break;
+    case WM_SETCURSOR: if (OnSetCursor(LOWORD(lParam))) return TRUE; break;
     case WM_LBUTTONDOWN: OnLButtonDown(); return 0;
     case WM_LBUTTONUP: OnLButtonUp({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
     case WM_CAPTURECHANGED: pressed_ = false; return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_COMMAND: OnControlCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) keys_.Deactivated();
-        break;
+    case WM_ACTIVATE: if (LOWORD(wParam) == WA_INACTIVE) keys_.Deactivated(); break;
     case WM_SETFOCUS: keys_.Refocus(); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_KEYDOWN: Form_KeyDown(wParam); return 0;
     // The session ends once this returns: unload now so nothing is left behind.
-    case WM_ENDSESSION:
-        if (wParam) Unload();
-        return 0;
+    case WM_ENDSESSION: if (wParam) Unload(); return 0;
     default: break;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
