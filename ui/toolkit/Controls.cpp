@@ -99,18 +99,9 @@ void Form::Layout() {
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-LiveControl* Form::Find(int id) {
-    for (LiveControl& c : controls_) {
-        if (c.design->id == id) return &c;
-    }
-    return nullptr;
-}
-
-const LiveControl* Form::Find(int id) const { return const_cast<Form*>(this)->Find(id); }
-
-LiveControl* Form::FindByHwnd(HWND hwnd) {
-    for (LiveControl& c : controls_) {
-        if (c.hwnd == hwnd) return &c;
+LiveControl* Form::Find(int id, HWND hwnd) const {
+    for (const LiveControl& c : controls_) {
+        if (hwnd ? c.hwnd == hwnd : c.design->id == id) return const_cast<LiveControl*>(&c);
     }
     return nullptr;
 }

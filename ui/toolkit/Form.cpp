@@ -77,7 +77,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     // bar) ask for what lies behind them through DrawThemeParentBackground,
     // which sends both into their own DC.
     case WM_ERASEBKGND:
-    case WM_PRINTCLIENT: PaintClient(reinterpret_cast<HDC>(wParam)); return msg == WM_ERASEBKGND;
+    case WM_PRINTCLIENT: PaintInto(reinterpret_cast<HDC>(wParam)); return msg == WM_ERASEBKGND;
     case WM_CTLCOLORSTATIC:
         if (HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
             return reinterpret_cast<LRESULT>(brush);
@@ -86,7 +86,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE: ColoursChanged(true); break;
     case WM_SETTINGCHANGE: if (wParam == SPI_SETHIGHCONTRAST) ColoursChanged(false); break;
     case WM_SETCURSOR: if (OnSetCursor(LOWORD(lParam))) return TRUE; break;
-    case WM_LBUTTONDOWN: OnLButtonDown(); return 0;
+    case WM_LBUTTONDOWN: pressed_ = true; SetCapture(hwnd_); return 0;
     case WM_LBUTTONUP: OnLButtonUp({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
     case WM_CAPTURECHANGED: pressed_ = false; return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
@@ -114,7 +114,7 @@ void Form::OnCreate() {
         if (t->Enabled()) SetTimer(hwnd_, t->Id(), t->Interval(), nullptr);
     }
     if (design_.centreAtLoad) {
-        CentreOnScreen();
+        CentreOn(nullptr);
         positioned_ = true;
     }
 }
@@ -151,17 +151,11 @@ void Form::OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested) {
 
 void Form::OnPaint() {
     PaintScope paint(hwnd_);
-    PaintInto(paint.dc(), paint.area());
-}
-
-void Form::PaintClient(HDC dc) {
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    PaintInto(dc, client);
+    PaintInto(paint.dc(), &paint.area());
 }
 
 HBRUSH Form::OnCtlColorStatic(HDC dc, HWND label) {
-    const LiveControl* c = FindByHwnd(label);
+    const LiveControl* c = Find(0, label);
     if (!c || c->design->back == kNoColour) return nullptr;
     const TextColours colours = LabelColours(c->fore, c->design->back, design_.back);
     SetTextColor(dc, colours.text);
@@ -173,11 +167,6 @@ bool Form::OnSetCursor(UINT hitTest) {
     if (!design_.cursorId || hitTest != HTCLIENT) return false;
     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(design_.cursorId)));
     return true;
-}
-
-void Form::OnLButtonDown() {
-    pressed_ = true;
-    SetCapture(hwnd_);
 }
 
 void Form::OnLButtonUp(POINT at) {
@@ -192,7 +181,7 @@ void Form::OnLButtonUp(POINT at) {
 void Form::OnControlCommand(UINT id, UINT code, HWND from) {
     if (from) {
         // Only a button's click is a command; a label's notifications are not.
-        const LiveControl* c = FindByHwnd(from);
+        const LiveControl* c = Find(0, from);
         if (!c || c->design->kind != ControlKind::Button) return;
         if (code == BN_SETFOCUS) keys_.ShowAsDefault(from);
         if (code != BN_CLICKED) return;
@@ -208,7 +197,7 @@ void Form::Show() {
     Load();
     if (!hwnd_) return;
     if (!positioned_) {
-        CentreOnScreen();
+        CentreOn(nullptr);
         positioned_ = true;
     } else {
         KeepOnAMonitor();
@@ -238,6 +227,17 @@ void Form::Unload() {
 }
 
 bool Form::Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
+
+void Timer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    HWND hwnd = owner_.Hwnd();
+    if (!hwnd) return;  // a design-time setting: it takes effect when the window is made
+    if (enabled) {
+        SetTimer(hwnd, id_, interval_, nullptr);  // re-setting restarts the count
+    } else {
+        KillTimer(hwnd, id_);
+    }
+}
 
 void FormSlotBase::Adopt(std::unique_ptr<Form> form) {
     form_ = std::move(form);

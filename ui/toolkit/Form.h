@@ -1,5 +1,5 @@
 // A form: one top-level window made from a design table, with its controls,
-// its handlers, and its one instance per kind.
+// its handlers and timers, and its one instance per kind.
 #pragma once
 
 #include <windows.h>
@@ -18,11 +18,11 @@
 #include "ui/toolkit/Handles.h"
 #include "ui/toolkit/Keyboard.h"
 #include "ui/toolkit/Monitors.h"
-#include "ui/toolkit/Timer.h"
 
 namespace ui {
 
 class FormSlotBase;
+class Timer;
 
 class Form {
 public:
@@ -94,13 +94,11 @@ private:
     void OnPaint();
     HBRUSH OnCtlColorStatic(HDC dc, HWND label);
     bool OnSetCursor(UINT hitTest);
-    void OnLButtonDown();
     void OnLButtonUp(POINT at);
     void OnControlCommand(UINT id, UINT code, HWND from);
 
     void CreateControls();
     void Layout();
-    void CentreOnScreen() { CentreOn(nullptr); }
     // The monitor the window stands centred on, if it does.
     std::optional<RECT> CentredOn() const;
     void MoveTo(POINT at);
@@ -108,17 +106,16 @@ private:
     // Onto the nearest monitor, if the one it was on has gone.
     void KeepOnAMonitor();
     // Background, panels and lines into any DC: the window's own painting,
-    // and a themed child's request for what lies behind its transparent parts.
-    void PaintInto(HDC dc, const RECT& area);
-    void PaintClient(HDC dc);
+    // and a themed child's request for what lies behind its transparent parts
+    // (the whole client area, when no area is given).
+    void PaintInto(HDC dc, const RECT* area = nullptr);
     // High contrast turned on or off, or the system colours changed.
     void ColoursChanged(bool systemColours);
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
-    LiveControl* Find(int id);
-    const LiveControl* Find(int id) const;
-    LiveControl* FindByHwnd(HWND hwnd);
+    // The control of that id, or of that window when one is given.
+    LiveControl* Find(int id, HWND hwnd = nullptr) const;
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
@@ -137,6 +134,31 @@ private:
     Keyboard keys_{controls_};
     ControlTip tip_;
     FocusCues cues_;
+};
+
+// A timer of a form: raises the form's OnTimer(id) every interval while
+// enabled; enabling it starts the count from zero.
+class Timer {
+public:
+    Timer(Form& owner, UINT_PTR id, UINT intervalMs) : owner_(owner), id_(id), interval_(intervalMs) {
+        owner.AddTimer(*this);
+    }
+    ~Timer() {
+        if (enabled_ && owner_.Hwnd()) KillTimer(owner_.Hwnd(), id_);
+    }
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    void SetEnabled(bool enabled);
+    bool Enabled() const { return enabled_; }
+    UINT Interval() const { return interval_; }
+    UINT_PTR Id() const { return id_; }
+
+private:
+    Form& owner_;
+    UINT_PTR id_;
+    UINT interval_;
+    bool enabled_ = false;
 };
 
 // The one instance of a form kind, made on first use and retired on unload.

@@ -7,8 +7,10 @@
 
 namespace ui {
 
-void Form::PaintInto(HDC dc, const RECT& area) {
-    FillRect(dc, &area, BrushFor(FormColour(design_.back)));
+void Form::PaintInto(HDC dc, const RECT* area) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    FillRect(dc, area ? area : &client, BrushFor(FormColour(design_.back)));
     // Panels back to front, so the one listed first ends up on top.
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         const ControlDesign& cs = *it->design;
