@@ -9,12 +9,6 @@
 
 namespace ui {
 
-namespace {
-
-using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-
-}  // namespace
-
 void Form::LoadIcons() {
     if (!design_.iconId) return;
     const auto load = [this](int metric) {
@@ -78,6 +72,7 @@ void Form::Layout() {
     RECT frame{0, 0, TwipsToPixels(design_.clientWidth, dpi_), TwipsToPixels(design_.clientHeight, dpi_)};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = UserProc<AdjustForDpiFn>("AdjustWindowRectExForDpi");
     if (adjustForDpi) {
         adjustForDpi(&frame, style, FALSE, exStyle, dpi_);

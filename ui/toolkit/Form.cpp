@@ -107,7 +107,7 @@ void Form::OnCreate() {
     dpi_ = WindowDpi(hwnd_);
     LoadIcons();
     CreateControls();
-    keys_.Start(hwnd_);
+    keys_.Attach(hwnd_);
     Layout();
     if (design_.accessibleName) SetAccessibleName(hwnd_, design_.accessibleName);
     for (Timer* t : timers_) {
@@ -122,7 +122,7 @@ void Form::OnCreate() {
 void Form::OnNcDestroy() {
     hwnd_ = nullptr;
     controls_.clear();
-    keys_.Stop();
+    keys_.Attach(nullptr);
     tip_.Forget();
     detail::FormDestroyed(this);
 }
@@ -187,7 +187,7 @@ void Form::OnControlCommand(UINT id, UINT code, HWND from) {
         if (code != BN_CLICKED) return;
     }
     if (id == IDOK || id == IDCANCEL) {
-        keys_.PressFor(id);
+        keys_.Press(id);
     } else {
         OnCommand(id);
     }

@@ -16,7 +16,6 @@
 #include "ui/toolkit/Fonts.h"
 #include "ui/toolkit/Geometry.h"
 #include "ui/toolkit/Handles.h"
-#include "ui/toolkit/Keyboard.h"
 #include "ui/toolkit/Monitors.h"
 
 namespace ui {

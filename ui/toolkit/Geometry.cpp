@@ -7,13 +7,6 @@
 
 namespace ui {
 
-namespace {
-
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using MetricsForDpiFn = int(WINAPI*)(int, UINT);
-
-}  // namespace
-
 int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch); }
 
 int FontHeight(double points, UINT dpi) {
@@ -22,7 +15,7 @@ int FontHeight(double points, UINT dpi) {
 
 UINT WindowDpi(HWND hwnd) {
     // The per-monitor DPI calls exist from Windows 10 1607 on.
-    static const auto forWindow = UserProc<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto forWindow = UserProc<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (forWindow && hwnd) {
         if (UINT dpi = forWindow(hwnd)) return dpi;
     }
@@ -32,7 +25,7 @@ UINT WindowDpi(HWND hwnd) {
 }
 
 int SystemMetric(int index, UINT dpi) {
-    static const auto forDpi = UserProc<MetricsForDpiFn>("GetSystemMetricsForDpi");
+    static const auto forDpi = UserProc<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
 }
 

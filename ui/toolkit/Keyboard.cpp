@@ -1,6 +1,6 @@
 // The keyboard in a form: the tab order, Enter and Esc, and the default
 // button that moves with the focus as it does in a dialog.
-#include "ui/toolkit/Keyboard.h"
+#include "ui/toolkit/Controls.h"
 
 #include <algorithm>
 
@@ -8,8 +8,10 @@
 
 namespace ui {
 
-void Keyboard::Start(HWND form) {
+void Keyboard::Attach(HWND form) {
     form_ = form;
+    tabOrder_.clear();
+    lastFocus_ = nullptr;
     std::vector<const LiveControl*> tabbable;
     for (const LiveControl& c : controls_) {
         if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
@@ -20,12 +22,6 @@ void Keyboard::Start(HWND form) {
     for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
 }
 
-void Keyboard::Stop() {
-    form_ = nullptr;
-    tabOrder_.clear();
-    lastFocus_ = nullptr;
-}
-
 void Keyboard::MoveFocus(bool backwards) const {
     auto at = std::find(tabOrder_.begin(), tabOrder_.end(), GetFocus());
     std::size_t index = at == tabOrder_.end() ? 0 : static_cast<std::size_t>(at - tabOrder_.begin());
@@ -34,32 +30,23 @@ void Keyboard::MoveFocus(bool backwards) const {
     SetFocus(tabOrder_[index]);
 }
 
-const LiveControl* Keyboard::EnterButton() const {
-    HWND focus = GetFocus();
-    const LiveControl* byDefault = nullptr;
+void Keyboard::Press(UINT id) const {
+    HWND focus = id == IDOK ? GetFocus() : nullptr;
+    const unsigned flag = id == IDOK ? kDefaultButton : kCancelButton;
+    const LiveControl* button = nullptr;
     for (const LiveControl& c : controls_) {
-        if (focus && c.hwnd == focus && c.design->kind == ControlKind::Button) return &c;
-        if (!byDefault && (c.design->flags & kDefaultButton)) byDefault = &c;
+        if (focus && c.hwnd == focus && c.design->kind == ControlKind::Button) {
+            button = &c;
+            break;
+        }
+        if (!button && (c.design->flags & flag)) button = &c;
     }
-    return byDefault;
-}
-
-const LiveControl* Keyboard::CancelButton() const {
-    for (const LiveControl& c : controls_) {
-        if (c.design->flags & kCancelButton) return &c;
-    }
-    return nullptr;
-}
-
-void Keyboard::Press(const LiveControl* button) const {
     if (!button || !button->hwnd || !IsWindowEnabled(button->hwnd)) return;
     // Exactly what a click sends, so that the key and the mouse are one
     // command to everything that sees the window's messages.
     SendMessageW(form_, WM_COMMAND, MAKEWPARAM(button->design->id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(button->hwnd));
 }
-
-void Keyboard::PressFor(UINT id) { Press(id == IDOK ? EnterButton() : CancelButton()); }
 
 void Keyboard::ShowAsDefault(HWND button) const {
     for (const LiveControl& c : controls_) {
@@ -95,10 +82,10 @@ bool Keyboard::PreTranslate(MSG& msg) {
         case VK_RETURN:
             // The dialog manager presses the focused button only while it
             // looks like the default, and otherwise turns Enter into IDOK.
-            Press(EnterButton());
+            Press(IDOK);
             return true;
         case VK_ESCAPE:
-            Press(CancelButton());
+            Press(IDCANCEL);
             return true;
         default:
             break;
