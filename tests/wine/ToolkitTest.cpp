@@ -162,9 +162,8 @@ TEST_F(Lifecycle, ADpiChangeRelaysOutAndForgedOnesCannotFaultIt) {
     SendMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
     GetWindowRect(form.Hwnd(), &after);
     EXPECT_GT(std::abs((after.right - after.left) - (before.right - before.left)), 100);
-    const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    EXPECT_NEAR(after.left + after.right, screen.right, 1);
-    EXPECT_NEAR(after.top + after.bottom, screen.bottom, 1);
+    EXPECT_NEAR(after.left + after.right, GetSystemMetrics(SM_CXSCREEN), 1);
+    EXPECT_NEAR(after.top + after.bottom, GetSystemMetrics(SM_CYSCREEN), 1);
 }
 
 TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {
