@@ -35,15 +35,11 @@ void Form::CreateWindowNow() {
     if (hwnd_) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(Instance(), design_.className, &wc)) {
-        wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &Form::StaticWndProc;
-        wc.hInstance = Instance();
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = design_.className;
-        RegisterClassExW(&wc);
-    }
+    wc.lpfnWndProc = &Form::StaticWndProc;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = design_.className;
+    RegisterClassExW(&wc);  // fails, harmlessly, for every window of the kind after the first
     // Made hidden at the origin, then sized for the DPI of where it lands.
     CreateWindowExW(design_.exStyle, design_.className, design_.caption, design_.style & ~WS_VISIBLE, 0, 0, 0,
                     0, nullptr, nullptr, Instance(), this);
