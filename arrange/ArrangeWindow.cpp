@@ -10,30 +10,18 @@ ui::FormSlot<ArrangeWindow> Form3;
 
 namespace {
 
-constexpr COLORREF kWhite = 0x00FFFFFF;
-constexpr COLORREF kBack = 0x00808080;
-
 constexpr ui::ControlDesign kControls[] = {
-    {ArrangeWindow::Label1, ui::ControlKind::Label, L"", 142, 720, 3570, 285, -1, kWhite, kBack, nullptr,
-     ui::kCentred},
+    {.id = ArrangeWindow::Label1, .kind = ui::ControlKind::Label, .left = 142, .top = 720, .width = 3570, .height = 285, .fore = ui::kWhite, .back = ui::kGrey, .flags = ui::kCentred},
 };
 
 constexpr ui::FormDesign kDesign{
     .className = L"Lanshige.ArrangeWindow",
-    .caption = L"",
-    // Enabled even while it waits, when it takes no input: a disabled window
-    // cannot be activated, and the keyboard must stay with this program.
-    .style = WS_POPUP | WS_CLIPCHILDREN,
     .exStyle = WS_EX_TOOLWINDOW,
     .clientWidth = 3855,
     .clientHeight = 1725,
-    .back = kBack,
+    .back = ui::kGrey,
     .controls = kControls,
-    .lines = {},
-    .cursorId = 0,
-    .iconId = 0,
     .centreAtLoad = true,
-    .createAfterLoad = false,
 };
 
 }  // namespace

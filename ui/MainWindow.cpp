@@ -16,13 +16,8 @@ FormSlot<MainWindow> Form2;
 
 namespace {
 
-constexpr COLORREF kWhite = 0x00FFFFFF;
-constexpr COLORREF kDarkPanel = 0x00404040;
-constexpr COLORREF kGreyPanel = 0x00808080;
-constexpr COLORREF kFormBack = 0x00C0C0C0;
-
-constexpr FontDesign kSong105{L"SimSun", 10.5, false, GB2312_CHARSET};
-constexpr FontDesign kSong105Bold{L"SimSun", 10.5, true, GB2312_CHARSET};
+constexpr FontDesign kSong105{L"SimSun", 10.5};
+constexpr FontDesign kSong105Bold{L"SimSun", 10.5, true};
 constexpr FontDesign kVerdana15Bold{L"Verdana", 15.0, true, ANSI_CHARSET};
 
 using M = MainWindow;
@@ -30,36 +25,31 @@ using K = ControlKind;
 
 // z-order, front to back; geometry in twips.
 constexpr ControlDesign kControls[] = {
-    {M::cmdArrange, K::Button, texts::kCmdArrange, 360, 2280, 3255, 495, 0, kNoColour, kNoColour, &kSong105, kDefaultButton},
-    {M::cmdHide, K::Button, texts::kCmdHide, 3000, 3000, 855, 375, 3, kNoColour, kNoColour, nullptr, kCancelButton},
-    {M::cmdAbout, K::Button, texts::kCmdAbout, 2040, 3000, 855, 375, 2, kNoColour, kNoColour, nullptr, kNoFlags},
-    {M::cmdMemMsg, K::Button, texts::kCmdMemMsg, 120, 3000, 1575, 375, 1, kNoColour, kNoColour, nullptr, kNoFlags},
+    {.id = M::cmdArrange, .kind = K::Button, .caption = texts::kCmdArrange, .left = 360, .top = 2280, .width = 3255, .height = 495, .tabIndex = 0, .font = &kSong105, .flags = kDefaultButton},
+    {.id = M::cmdHide, .kind = K::Button, .caption = texts::kCmdHide, .left = 3000, .top = 3000, .width = 855, .height = 375, .tabIndex = 3, .flags = kCancelButton},
+    {.id = M::cmdAbout, .kind = K::Button, .caption = texts::kCmdAbout, .left = 2040, .top = 3000, .width = 855, .height = 375, .tabIndex = 2},
+    {.id = M::cmdMemMsg, .kind = K::Button, .caption = texts::kCmdMemMsg, .left = 120, .top = 3000, .width = 1575, .height = 375, .tabIndex = 1},
     // Screen readers call the bar by the label just before it, hidden as
     // the bar has no visible one: the bar stays the system's plain control.
-    {M::lblBarName, K::Label, texts::kProgressName, 2520, 120, 0, 0, -1, kNoColour, kNoColour, nullptr, kHidden},
-    {M::pgbMem, K::ProgressBar, nullptr, 2520, 120, 1095, 1455, 7, kNoColour, kNoColour, nullptr, kNoFlags},
-    {M::lblmsg1, K::Label, texts::kLblMsg1, 360, 120, 915, 210, 10, kWhite, kDarkPanel, &kSong105Bold, kAutoSize},
-    {M::lblMain, K::Label, nullptr, 360, 380, 105, 375, 9, kWhite, kDarkPanel, &kVerdana15Bold, kAutoSize},
-    {M::lblmsg2, K::Label, texts::kLblMsg2, 360, 1215, 2040, 210, 8, kWhite, kDarkPanel, &kSong105Bold, kAutoSize},
-    {M::lblBak1, K::Panel, nullptr, 120, 0, 3735, 1695, 6, kNoColour, kDarkPanel, nullptr, kNoFlags},
-    {M::lblmsg3, K::Label, texts::kLblMsg3, 360, 1800, 3255, 375, 5, kWhite, kGreyPanel, nullptr, kNoFlags},
-    {M::lblBak2, K::Panel, nullptr, 120, 1680, 3735, 1215, 4, kNoColour, kGreyPanel, nullptr, kNoFlags},
+    {.id = M::lblBarName, .kind = K::Label, .caption = texts::kProgressName, .left = 2520, .top = 120, .flags = kHidden},
+    {.id = M::pgbMem, .kind = K::ProgressBar, .left = 2520, .top = 120, .width = 1095, .height = 1455, .tabIndex = 7},
+    {.id = M::lblmsg1, .kind = K::Label, .caption = texts::kLblMsg1, .left = 360, .top = 120, .width = 915, .height = 210, .tabIndex = 10, .fore = kWhite, .back = kDarkGrey, .font = &kSong105Bold, .flags = kAutoSize},
+    {.id = M::lblMain, .kind = K::Label, .left = 360, .top = 380, .width = 105, .height = 375, .tabIndex = 9, .fore = kWhite, .back = kDarkGrey, .font = &kVerdana15Bold, .flags = kAutoSize},
+    {.id = M::lblmsg2, .kind = K::Label, .caption = texts::kLblMsg2, .left = 360, .top = 1215, .width = 2040, .height = 210, .tabIndex = 8, .fore = kWhite, .back = kDarkGrey, .font = &kSong105Bold, .flags = kAutoSize},
+    {.id = M::lblBak1, .kind = K::Panel, .left = 120, .top = 0, .width = 3735, .height = 1695, .tabIndex = 6, .back = kDarkGrey},
+    {.id = M::lblmsg3, .kind = K::Label, .caption = texts::kLblMsg3, .left = 360, .top = 1800, .width = 3255, .height = 375, .tabIndex = 5, .fore = kWhite, .back = kGrey},
+    {.id = M::lblBak2, .kind = K::Panel, .left = 120, .top = 1680, .width = 3735, .height = 1215, .tabIndex = 4, .back = kGrey},
 };
 
 constexpr FormDesign kDesign{
     .className = L"Lanshige.MainWindow",
     .caption = texts::kMainCaption,
     .style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-    .exStyle = 0,
     .clientWidth = 3975,
     .clientHeight = 3510,
-    .back = kFormBack,
+    .back = kLightGrey,
     .controls = kControls,
-    .lines = {},
-    .cursorId = 0,
     .iconId = IDI_APP,
-    .centreAtLoad = false,
-    .createAfterLoad = false,
 };
 
 constexpr MenuItemDesign kMenu[] = {

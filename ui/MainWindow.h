@@ -45,7 +45,6 @@ public:
     const Presence& presence() const { return presence_; }
     // The units the progress bar counts in: bytes shifted right this far.
     int ProgressShift() const { return progressShift_; }
-    const memory::NumberFormat& NumberFormat() const { return numberFormat_; }
 
     void timShow_Timer();
     // The refresh after its query: label, colour, bar and tip from a snapshot.

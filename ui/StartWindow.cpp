@@ -10,10 +10,6 @@ FormSlot<StartWindow> Form1;
 
 namespace {
 
-constexpr COLORREF kWhite = 0x00FFFFFF;
-constexpr COLORREF kBack = 0x00404040;
-constexpr COLORREF kRule = 0x00C0C0C0;
-
 // 黑体 is optional on Windows outside China; 微软雅黑 is always there.
 constexpr FontDesign kHei2175{L"SimHei", 21.75, false, GB2312_CHARSET, L"Microsoft YaHei"};
 
@@ -22,28 +18,26 @@ using K = ControlKind;
 
 // z-order, front to back; geometry in twips.
 constexpr ControlDesign kControls[] = {
-    {S::lbl1_2, K::Label, texts::kStartLoading, 472, 1200, 2790, 180, -1, kWhite, kBack, nullptr, kAutoSize},
-    {S::lbl1_1, K::Label, texts::kProductName, 345, 360, 3045, 435, -1, kWhite, kBack, &kHei2175, kAutoSize},
-    {S::lbl1_0, K::Label, texts::kStartWelcome, 120, 120, 1170, 180, -1, kWhite, kBack, nullptr, kAutoSize},
+    {.id = S::lbl1_2, .kind = K::Label, .caption = texts::kStartLoading, .left = 472, .top = 1200, .width = 2790, .height = 180, .fore = kWhite, .back = kDarkGrey, .flags = kAutoSize},
+    {.id = S::lbl1_1, .kind = K::Label, .caption = texts::kProductName, .left = 345, .top = 360, .width = 3045, .height = 435, .fore = kWhite, .back = kDarkGrey, .font = &kHei2175, .flags = kAutoSize},
+    {.id = S::lbl1_0, .kind = K::Label, .caption = texts::kStartWelcome, .left = 120, .top = 120, .width = 1170, .height = 180, .fore = kWhite, .back = kDarkGrey, .flags = kAutoSize},
 };
 
 constexpr LineDesign kLines[] = {
-    {120, 960, 3615, 975, kRule, 2},
+    {120, 960, 3615, 975, kLightGrey, 2},
 };
 
 constexpr FormDesign kDesign{
     .className = L"Lanshige.StartWindow",
     .caption = texts::kStartCaption,
-    .style = WS_POPUP | WS_CLIPCHILDREN,
     // No taskbar button: it is a welcome box, gone in four seconds.
     .exStyle = WS_EX_TOOLWINDOW,
     .clientWidth = 3735,
     .clientHeight = 1575,
-    .back = kBack,
+    .back = kDarkGrey,
     .controls = kControls,
     .lines = kLines,
     .cursorId = kCursorAppStarting,
-    .iconId = 0,
     .centreAtLoad = true,
     // Whether the program runs at all is settled in the load handler, before
     // any window exists.

@@ -305,11 +305,6 @@ TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
     SetDpi(w, startDpi);
 }
 
-struct CloseDc {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using UniqueDc = ui::UniqueHandle<HDC, CloseDc>;
-
 // What a form paints into a DC of its own asking (WM_PRINTCLIENT), read
 // back at points given in twips.
 class ClientImage {
@@ -317,10 +312,9 @@ public:
     explicit ClientImage(const ui::Form& form) : dpi_(form.Dpi()) {
         RECT client;
         GetClientRect(form.Hwnd(), &client);
-        HDC screen = GetDC(nullptr);
-        dc_.reset(CreateCompatibleDC(screen));
-        bitmap_.reset(CreateCompatibleBitmap(screen, client.right, client.bottom));
-        ReleaseDC(nullptr, screen);
+        const ui::UniqueScreenDc screen(GetDC(nullptr));
+        dc_.reset(CreateCompatibleDC(screen.get()));
+        bitmap_.reset(CreateCompatibleBitmap(screen.get(), client.right, client.bottom));
         old_ = SelectObject(dc_.get(), bitmap_.get());
         SendMessageW(form.Hwnd(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_.get()), PRF_CLIENT);
     }
@@ -333,7 +327,7 @@ public:
 
 private:
     UINT dpi_;
-    UniqueDc dc_;
+    ui::UniqueMemoryDc dc_;
     ui::UniqueHandle<HBITMAP, ui::CloseGdiObject> bitmap_;
     HGDIOBJ old_ = nullptr;
 };
@@ -356,7 +350,7 @@ std::ostream& operator<<(std::ostream& out, const LabelPaint& p) {
 }
 
 LabelPaint PaintOf(const ui::Form& form, int id) {
-    UniqueDc dc(CreateCompatibleDC(nullptr));
+    ui::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
     const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
         form.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(form.Control(id))));
     LOGBRUSH lb{};

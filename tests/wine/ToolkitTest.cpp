@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "tests/wine/Pump.h"
@@ -37,9 +38,9 @@ TEST(Twips, FontPointsToPixelHeights) {
 constexpr ui::FontDesign kVerdana{L"Verdana", 15.0, true, ANSI_CHARSET};
 constexpr ui::FontDesign kDingbats{L"D050000L", 15.0, false, DEFAULT_CHARSET};
 constexpr ui::ControlDesign kProbeControls[] = {
-    {1, ui::ControlKind::Label, L"x", 120, 120, 150, 150, -1, 0x00FFFFFF, 0x00404040, nullptr, ui::kAutoSize},
-    {2, ui::ControlKind::Label, nullptr, 120, 600, 150, 150, -1, 0x00FFFFFF, 0x00404040, &kVerdana, ui::kAutoSize},
-    {3, ui::ControlKind::Label, nullptr, 120, 1500, 150, 150, -1, 0x00FFFFFF, 0x00404040, &kDingbats, ui::kAutoSize},
+    {.id = 1, .kind = ui::ControlKind::Label, .caption = L"x", .left = 120, .top = 120, .width = 150, .height = 150, .flags = ui::kAutoSize},
+    {.id = 2, .kind = ui::ControlKind::Label, .left = 120, .top = 600, .width = 150, .height = 150, .font = &kVerdana, .flags = ui::kAutoSize},
+    {.id = 3, .kind = ui::ControlKind::Label, .left = 120, .top = 1500, .width = 150, .height = 150, .font = &kDingbats, .flags = ui::kAutoSize},
 };
 
 struct Counts {
@@ -59,15 +60,10 @@ public:
         .className = CreateAfterLoad ? L"Test.LateProbe" : L"Test.Probe",
         .caption = L"probe",
         .style = WS_OVERLAPPEDWINDOW,
-        .exStyle = 0,
         .clientWidth = 4500,
         .clientHeight = 3000,
-        .back = 0x00C0C0C0,
+        .back = ui::kLightGrey,
         .controls = kProbeControls,
-        .lines = {},
-        .cursorId = 0,
-        .iconId = 0,
-        .centreAtLoad = false,
         .createAfterLoad = CreateAfterLoad,
     };
     ProbeForm() : Form(kDesign), timer_(*this, 7, 300) {}
@@ -157,6 +153,17 @@ TEST_F(Lifecycle, ADpiChangeRelaysOutAndForgedOnesCannotFaultIt) {
     GetWindowRect(form.Hwnd(), &after);
     EXPECT_EQ(after.left, suggested.left);
     EXPECT_EQ(after.top, suggested.top);
+
+    // Centred on its monitor, it stays centred as its size changes by half:
+    // the suggested place, which keeps the top left corner, is not taken.
+    form.Show();
+    GetWindowRect(form.Hwnd(), &before);
+    suggested = {before.left, before.top, before.left + 600, before.top + 500};
+    SendMessageW(form.Hwnd(), WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(form.Hwnd(), &after);
+    EXPECT_GT(std::abs((after.right - after.left) - (before.right - before.left)), 100);
+    EXPECT_NEAR(after.left + after.right, GetSystemMetrics(SM_CXSCREEN), 1);
+    EXPECT_NEAR(after.top + after.bottom, GetSystemMetrics(SM_CYSCREEN), 1);
 }
 
 TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {

@@ -90,16 +90,10 @@ public:
         .className = L"Test.Hooked",
         .caption = L"hooked",
         .style = WS_OVERLAPPEDWINDOW,
-        .exStyle = 0,
         .clientWidth = 1500,
         .clientHeight = 1500,
-        .back = 0x00C0C0C0,
-        .controls = {},
-        .lines = {},
-        .cursorId = 0,
+        .back = ui::kLightGrey,
         .iconId = IDI_APP,
-        .centreAtLoad = false,
-        .createAfterLoad = false,
     };
     HookedForm() : Form(kDesign) {}
 

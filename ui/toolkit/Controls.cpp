@@ -4,18 +4,10 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
-
 #include "ui/toolkit/Program.h"
 #include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
-
-namespace {
-
-using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-
-}  // namespace
 
 void Form::LoadIcons() {
     if (!design_.iconId) return;
@@ -40,7 +32,7 @@ void Form::CreateControls() {
     // the creation order.
     for (const ControlDesign& cs : design_.controls) {
         LiveControl live{&cs, nullptr, cs.fore == kNoColour ? GetSysColor(COLOR_WINDOWTEXT) : cs.fore,
-                         cs.caption ? cs.caption : L"", PointsOf(cs.font)};
+                         cs.caption ? cs.caption : L"", cs.font->points};
         const wchar_t* cls = nullptr;
         // Clipped by their siblings, so that overlapping controls keep the
         // design's z-order when they repaint.
@@ -71,24 +63,16 @@ void Form::CreateControls() {
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(cs.id)), Instance(), nullptr);
         controls_.push_back(std::move(live));
     }
-    std::vector<const LiveControl*> tabbable;
-    for (const LiveControl& c : controls_) {
-        if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
-    }
-    std::stable_sort(tabbable.begin(), tabbable.end(), [](const LiveControl* a, const LiveControl* b) {
-        return a->design->tabIndex < b->design->tabIndex;
-    });
-    for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
 }
 
 void Form::Layout() {
     // A new DPI wants new fonts; the old ones live until every control has
     // been given its new one.
-    const auto oldFonts = std::move(fonts_);
-    fonts_.clear();
+    const FormFonts::Cache oldFonts = fonts_.ChangeDpi(dpi_);
     RECT frame{0, 0, TwipsToPixels(design_.clientWidth, dpi_), TwipsToPixels(design_.clientHeight, dpi_)};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjustForDpi = UserProc<AdjustForDpiFn>("AdjustWindowRectExForDpi");
     if (adjustForDpi) {
         adjustForDpi(&frame, style, FALSE, exStyle, dpi_);
@@ -101,27 +85,18 @@ void Form::Layout() {
     for (LiveControl& c : controls_) {
         if (!c.hwnd) continue;
         const ControlDesign& cs = *c.design;
-        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(cs.font, c.points)), FALSE);
+        SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(cs.font, c.points)), FALSE);
         SetWindowPos(c.hwnd, nullptr, TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.width, dpi_), TwipsToPixels(cs.height, dpi_),
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        if ((cs.flags & kAutoSize) && !c.text.empty()) FitToText(c);
+        if ((cs.flags & kAutoSize) && !c.text.empty()) Fit(c);
     }
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-Form::LiveControl* Form::Find(int id) {
-    for (LiveControl& c : controls_) {
-        if (c.design->id == id) return &c;
-    }
-    return nullptr;
-}
-
-const Form::LiveControl* Form::Find(int id) const { return const_cast<Form*>(this)->Find(id); }
-
-Form::LiveControl* Form::FindByHwnd(HWND hwnd) {
-    for (LiveControl& c : controls_) {
-        if (c.hwnd == hwnd) return &c;
+LiveControl* Form::Find(int id, HWND hwnd) const {
+    for (const LiveControl& c : controls_) {
+        if (hwnd ? c.hwnd == hwnd : c.design->id == id) return const_cast<LiveControl*>(&c);
     }
     return nullptr;
 }
@@ -131,11 +106,6 @@ HWND Form::Control(int id) const {
     return c ? c->hwnd : nullptr;
 }
 
-std::wstring Form::Caption(int id) const {
-    const LiveControl* c = Find(id);
-    return c ? c->text : std::wstring();
-}
-
 void Form::SetCaption(int id, const std::wstring& text) {
     LiveControl* c = Find(id);
     if (!c || c->text == text) return;
@@ -143,8 +113,8 @@ void Form::SetCaption(int id, const std::wstring& text) {
     if (!c->hwnd) return;
     SetWindowTextW(c->hwnd, c->text.c_str());
     // A figure that changed only its digits keeps its size and font.
-    if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != DigitShape(c->text))) {
-        FitToText(*c);
+    if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != FormFonts::DigitShape(c->text))) {
+        Fit(*c);
     }
 }
 
@@ -160,14 +130,21 @@ void Form::SetForeColour(int id, COLORREF colour) {
     if (c->hwnd) InvalidateRect(c->hwnd, nullptr, TRUE);
 }
 
-void Form::SetControlTip(int id, const wchar_t* text) {
-    HWND target = Control(id);
-    if (!target) return;
-    if (!tooltip_) {
+void Form::FitLeftOf(int id, int neighbourId, double minPoints) {
+    LiveControl* c = Find(id);
+    if (!c) return;
+    c->neighbourId = neighbourId;
+    c->minPoints = minPoints;
+    if (c->hwnd && !c->text.empty()) Fit(*c);
+}
+
+void ControlTip::Add(HWND owner, HWND control, const wchar_t* text) {
+    if (!control) return;
+    if (!tip_) {
         // Owned by the form, so it goes when the form is destroyed.
-        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
-                                   Instance(), nullptr);
+        tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                               Instance(), nullptr);
     }
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
@@ -177,15 +154,15 @@ void Form::SetControlTip(int id, const wchar_t* text) {
     // which under Wine are trips to the wineserver. The message loop hands
     // the tooltip the mouse messages it needs instead (RelayToTip).
     ti.uFlags = TTF_IDISHWND;
-    ti.hwnd = hwnd_;
-    ti.uId = reinterpret_cast<UINT_PTR>(target);
+    ti.hwnd = owner;
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
     ti.lpszText = const_cast<wchar_t*>(text);
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }
 
-void Form::RelayToTip(const MSG& msg) {
-    if (tooltip_ && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
-        SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+void ControlTip::Relay(const MSG& msg) const {
+    if (tip_ && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+        SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
     }
 }
 

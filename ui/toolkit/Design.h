@@ -11,14 +11,14 @@ namespace ui {
 struct FontDesign {
     const wchar_t* face;
     double points;
-    bool bold;
-    BYTE charset;
+    bool bold = false;
+    BYTE charset = GB2312_CHARSET;
     // Asked for instead when the face is not installed; nullptr: GDI chooses.
     const wchar_t* fallback = nullptr;
 };
 
 // A form's default font, which every control without a font of its own uses.
-inline constexpr FontDesign kDefaultFont{L"SimSun", 9.0, false, GB2312_CHARSET};
+inline constexpr FontDesign kDefaultFont{L"SimSun", 9.0};
 
 enum class ControlKind { Label, Panel, Button, ProgressBar };
 
@@ -32,6 +32,11 @@ enum ControlFlags : unsigned {
 };
 
 inline constexpr COLORREF kNoColour = CLR_INVALID;
+// The designs' colours, by name.
+inline constexpr COLORREF kWhite = 0x00FFFFFF;
+inline constexpr COLORREF kLightGrey = 0x00C0C0C0;
+inline constexpr COLORREF kGrey = 0x00808080;
+inline constexpr COLORREF kDarkGrey = 0x00404040;
 
 // The system's arrow-with-hourglass pointer (IDC_APPSTARTING).
 inline constexpr WORD kCursorAppStarting = 32650;
@@ -39,13 +44,13 @@ inline constexpr WORD kCursorAppStarting = 32650;
 struct ControlDesign {
     int id;
     ControlKind kind;
-    const wchar_t* caption;
-    int left, top, width, height;  // twips, in the form's client area
-    int tabIndex;                  // -1 for none
-    COLORREF fore;                 // labels: text colour
-    COLORREF back;                 // labels and panels
-    const FontDesign* font;        // nullptr: the form's default font
-    unsigned flags;
+    const wchar_t* caption = nullptr;
+    int left = 0, top = 0, width = 0, height = 0;  // twips, in the form's client area
+    int tabIndex = -1;                             // -1 for none
+    COLORREF fore = kNoColour;                     // labels: text colour
+    COLORREF back = kNoColour;                     // labels and panels
+    const FontDesign* font = &kDefaultFont;
+    unsigned flags = kNoFlags;
 };
 
 // A straight line drawn by the form itself, from (x1, y1) to (x2, y2) in twips.
@@ -57,17 +62,17 @@ struct LineDesign {
 
 struct FormDesign {
     const wchar_t* className;
-    const wchar_t* caption;
-    DWORD style;
-    DWORD exStyle;
+    const wchar_t* caption = L"";
+    DWORD style = WS_POPUP | WS_CLIPCHILDREN;
+    DWORD exStyle = 0;
     int clientWidth, clientHeight;  // twips
     COLORREF back;
-    std::span<const ControlDesign> controls;  // z-order, front to back
-    std::span<const LineDesign> lines;
-    WORD cursorId;            // the system pointer over the whole window; 0: arrow
-    int iconId;               // 0: no icon
-    bool centreAtLoad;        // otherwise centred at the first show
-    bool createAfterLoad;     // the load handler runs before the window exists
+    std::span<const ControlDesign> controls = {};  // z-order, front to back
+    std::span<const LineDesign> lines = {};
+    WORD cursorId = 0;             // the system pointer over the whole window; 0: arrow
+    int iconId = 0;                // 0: no icon
+    bool centreAtLoad = false;     // otherwise centred at the first show
+    bool createAfterLoad = false;  // the load handler runs before the window exists
     // What screen readers call it, its caption left as it is; nullptr: its caption.
     const wchar_t* accessibleName = nullptr;
 };

@@ -1,7 +1,15 @@
-// Which face a font design gets on this machine.
+// Fonts: which face a font design gets on this machine, and a form's fonts
+// at its DPI with the measuring that fits labels to their text.
 #pragma once
 
+#include <map>
+#include <string>
+#include <utility>
+
+#include "ui/toolkit/Controls.h"
 #include "ui/toolkit/Design.h"
+#include "ui/toolkit/Geometry.h"
+#include "ui/toolkit/Handles.h"
 
 namespace ui {
 
@@ -9,5 +17,28 @@ namespace ui {
 bool FontInstalled(const wchar_t* face);
 // The face to ask for: the design's, or its fallback where that is missing.
 const wchar_t* FaceFor(const FontDesign& design, bool (*installed)(const wchar_t*) = &FontInstalled);
+
+class FormFonts {
+public:
+    using Cache = std::map<std::pair<const FontDesign*, double>, UniqueFont>;
+
+    HFONT Get(const FontDesign* design, double points);
+    // Fonts for another DPI from now on. The old ones are handed back, to live
+    // until every control has been given its new one.
+    [[nodiscard]] Cache ChangeDpi(UINT dpi);
+    // Sizes an autosized label to its text; one kept left of a neighbour
+    // steps its font down in half-points to fit (see Form::FitLeftOf).
+    void Fit(LiveControl& c, const LiveControl* neighbour);
+    // The text with each digit as '0'.
+    static std::wstring DigitShape(const std::wstring& text);
+
+private:
+    // evenDigits is cleared when the font's ten digits differ in width.
+    SIZE TextSize(const LiveControl& c, double points, bool& evenDigits);
+
+    UINT dpi_ = kDefaultDpi;
+    Cache fonts_;
+    UniqueMemoryDc measureDc_;  // holds none of fonts_ between measurements
+};
 
 }  // namespace ui

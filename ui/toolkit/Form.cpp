@@ -5,8 +5,8 @@
 #include <windowsx.h>
 
 #include "ui/toolkit/Colours.h"
-#include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
+#include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
 
@@ -35,15 +35,11 @@ void Form::CreateWindowNow() {
     if (hwnd_) return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
-    if (!GetClassInfoExW(Instance(), design_.className, &wc)) {
-        wc = {};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &Form::StaticWndProc;
-        wc.hInstance = Instance();
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = design_.className;
-        RegisterClassExW(&wc);
-    }
+    wc.lpfnWndProc = &Form::StaticWndProc;
+    wc.hInstance = Instance();
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = design_.className;
+    RegisterClassExW(&wc);  // fails, harmlessly, for every window of the kind after the first
     // Made hidden at the origin, then sized for the DPI of where it lands.
     CreateWindowExW(design_.exStyle, design_.className, design_.caption, design_.style & ~WS_VISIBLE, 0, 0, 0,
                     0, nullptr, nullptr, Instance(), this);
@@ -62,11 +58,7 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->hwnd_ = nullptr;
-        self->controls_.clear();
-        self->tabOrder_.clear();
-        self->tooltip_ = nullptr;
-        detail::FormDestroyed(self);
+        self->OnNcDestroy();
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     return self->HandleMessage(msg, wParam, lParam);
@@ -74,150 +66,38 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 
 LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_CREATE:
-        detail::FormCreated(this);
-        dpi_ = WindowDpi(hwnd_);
-        LoadIcons();
-        CreateControls();
-        Layout();
-        for (Timer* t : timers_) {
-            if (t->Enabled()) SetTimer(hwnd_, t->Id(), t->Interval(), nullptr);
-        }
-        if (design_.centreAtLoad) {
-            CentreOnScreen();
-            positioned_ = true;
-        }
-        return 0;
-    case WM_DPICHANGED: {
-        // The system sends this with the same DPI on both axes. Any program
-        // can post it as well, with any numbers and any pointer, so the DPI
-        // must be one a monitor can have and the rectangle is copied in a way
-        // that fails instead of faulting.
-        const UINT dpi = HIWORD(wParam);
-        if (dpi != LOWORD(wParam) || dpi < kMinDpi || dpi > kMaxDpi || dpi == dpi_) return 0;
-        dpi_ = dpi;
-        RECT suggested{};
-        SIZE_T copied = 0;
-        if (ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(lParam), &suggested,
-                              sizeof suggested, &copied) &&
-            copied == sizeof suggested && MonitorFromRect(&suggested, MONITOR_DEFAULTTONULL)) {
-            SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0,
-                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
-        }
-        LoadIcons();
-        Layout();
-        return 0;
-    }
-    case WM_PAINT: {
-        PaintScope paint(hwnd_);
-        PaintInto(paint.dc(), paint.area());
-        return 0;
-    }
+    case WM_CREATE: OnCreate(); return 0;
+    case WM_DPICHANGED: OnDpiChanged(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return 0;
+    case WM_PAINT: OnPaint(); return 0;
+    // Themed controls with transparent parts (rounded buttons, the progress
+    // bar) ask for what lies behind them through DrawThemeParentBackground,
+    // which sends both into their own DC.
     case WM_ERASEBKGND:
-    case WM_PRINTCLIENT: {
-        // Themed controls with transparent parts (rounded buttons, the
-        // progress bar) ask for what lies behind them through
-        // DrawThemeParentBackground, which sends both into their own DC.
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        PaintInto(reinterpret_cast<HDC>(wParam), client);
-        return msg == WM_ERASEBKGND ? 1 : 0;
-    }
-    case WM_CTLCOLORSTATIC: {
-        LiveControl* c = FindByHwnd(reinterpret_cast<HWND>(lParam));
-        if (!c || c->design->back == kNoColour) break;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        const TextColours colours = LabelColours(c->fore, c->design->back, design_.back);
-        SetTextColor(dc, colours.text);
-        SetBkColor(dc, colours.back);
-        return reinterpret_cast<LRESULT>(BrushFor(colours.back));
-    }
-    case WM_SYSCOLORCHANGE:
-    case WM_SETTINGCHANGE:
-        if (msg == WM_SYSCOLORCHANGE || wParam == SPI_SETHIGHCONTRAST) ColoursChanged(msg == WM_SYSCOLORCHANGE);
-        break;
-    case WM_SETCURSOR:
-        if (design_.cursorId && LOWORD(lParam) == HTCLIENT) {
-            SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(design_.cursorId)));
-            return TRUE;
+    case WM_PRINTCLIENT: PaintInto(reinterpret_cast<HDC>(wParam)); return msg == WM_ERASEBKGND;
+    case WM_CTLCOLORSTATIC:
+        if (HBRUSH brush = OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+            return reinterpret_cast<LRESULT>(brush);
         }
         break;
-    case WM_LBUTTONDOWN:
-        pressed_ = true;
-        SetCapture(hwnd_);
-        return 0;
-    case WM_LBUTTONUP: {
-        if (!pressed_) return 0;
-        pressed_ = false;
-        ReleaseCapture();
-        RECT client;
-        GetClientRect(hwnd_, &client);
-        const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        if (PtInRect(&client, pt)) Form_Click();
-        return 0;
-    }
-    case WM_CAPTURECHANGED:
-        pressed_ = false;
-        return 0;
-    case WM_TIMER:
-        OnTimer(wParam);
-        return 0;
-    case WM_COMMAND: {
-        const UINT id = LOWORD(wParam);
-        const UINT code = HIWORD(wParam);
-        const HWND from = reinterpret_cast<HWND>(lParam);
-        if (from) {
-            // Only a button's click is a command; a label's notifications are not.
-            const LiveControl* c = FindByHwnd(from);
-            if (!c || c->design->kind != ControlKind::Button) return 0;
-            if (code == BN_SETFOCUS) ShowAsDefault(from);
-            if (code != BN_CLICKED) return 0;
-        }
-        if (id == IDOK) {
-            Press(EnterButton());
-        } else if (id == IDCANCEL) {
-            Press(CancelButton());
-        } else {
-            OnCommand(id);
-        }
-        return 0;
-    }
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
-        }
-        break;
-    case WM_SETFOCUS: {
-        HWND target = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_
-                      : tabOrder_.empty()                ? nullptr
-                                                         : tabOrder_.front();
-        if (target) SetFocus(target);
-        return 0;
-    }
-    case WM_GETOBJECT:
-        // Annotated before DefWindowProc answers with the system's object,
-        // which reads the annotations.
-        if (!annotations_.Asked()) {
-            annotations_.MarkAsked();
-            Form_Annotate();
-        }
-        break;
-    case WM_DESTROY:
-        annotations_.Clear();  // while the labels are still there
-        break;
-    case WM_CLOSE:
-        OnClose();
-        return 0;
-    case WM_KEYDOWN:
-        Form_KeyDown(wParam);
-        return 0;
-    case WM_ENDSESSION:
-        // The session ends once this returns: unload now so nothing is left behind.
-        if (wParam) Unload();
-        return 0;
-    default:
-        break;
+    case WM_SYSCOLORCHANGE: ColoursChanged(true); break;
+    case WM_SETTINGCHANGE: if (wParam == SPI_SETHIGHCONTRAST) ColoursChanged(false); break;
+    case WM_SETCURSOR: if (OnSetCursor(LOWORD(lParam))) return TRUE; break;
+    case WM_LBUTTONDOWN: pressed_ = true; SetCapture(hwnd_); return 0;
+    case WM_LBUTTONUP: OnLButtonUp({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}); return 0;
+    case WM_CAPTURECHANGED: pressed_ = false; return 0;
+    case WM_TIMER: OnTimer(wParam); return 0;
+    case WM_COMMAND: OnControlCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
+    case WM_ACTIVATE: if (LOWORD(wParam) == WA_INACTIVE) keys_.Deactivated(); break;
+    case WM_SETFOCUS: keys_.Refocus(); return 0;
+    // Annotated before DefWindowProc answers with the system's object, which
+    // reads the annotations.
+    case WM_GETOBJECT: if (!annotations_.Asked()) { annotations_.MarkAsked(); Form_Annotate(); } break;
+    case WM_DESTROY: annotations_.Clear(); break;  // while the labels are still there
+    case WM_CLOSE: OnClose(); return 0;
+    case WM_KEYDOWN: Form_KeyDown(wParam); return 0;
+    // The session ends once this returns: unload now so nothing is left behind.
+    case WM_ENDSESSION: if (wParam) Unload(); return 0;
+    default: break;
     }
     return DefWindowProcW(hwnd_, msg, wParam, lParam);
 }
@@ -226,19 +106,107 @@ void Form::Form_Annotate() {
     if (design_.accessibleName) annotations_.Name(hwnd_, design_.accessibleName);
 }
 
+void Form::OnCreate() {
+    detail::FormCreated(this);
+    dpi_ = WindowDpi(hwnd_);
+    LoadIcons();
+    CreateControls();
+    keys_.Attach(hwnd_);
+    Layout();
+    for (Timer* t : timers_) {
+        if (t->Enabled()) t->Start(hwnd_);
+    }
+    if (design_.centreAtLoad) {
+        CentreOn(nullptr);
+        positioned_ = true;
+    }
+}
+
+void Form::OnNcDestroy() {
+    hwnd_ = nullptr;
+    controls_.clear();
+    keys_.Attach(nullptr);
+    tip_.Forget();
+    detail::FormDestroyed(this);
+}
+
+void Form::OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested) {
+    // The system sends this with the same DPI on both axes. Any program can
+    // post it as well, with any numbers and any pointer, so the DPI must be
+    // one a monitor can have and the rectangle is copied in a way that fails
+    // instead of faulting.
+    if (dpiX != dpiY || dpiY < kMinDpi || dpiY > kMaxDpi || dpiY == dpi_) return;
+    dpi_ = dpiY;
+    // A window centred on its monitor (CentreOn put it there on a monitor of
+    // another DPI) stays centred as it grows or shrinks: the suggested place
+    // keeps its top left corner.
+    const std::optional<RECT> centredOn = CentredOn();
+    RECT place{};
+    SIZE_T copied = 0;
+    if (!centredOn && ReadProcessMemory(GetCurrentProcess(), suggested, &place, sizeof place, &copied) &&
+        copied == sizeof place && MonitorFromRect(&place, MONITOR_DEFAULTTONULL)) {
+        MoveTo({place.left, place.top});
+    }
+    LoadIcons();
+    Layout();
+    if (centredOn) CentreIn(*centredOn);
+}
+
+void Form::OnPaint() {
+    PaintScope paint(hwnd_);
+    PaintInto(paint.dc(), &paint.area());
+}
+
+HBRUSH Form::OnCtlColorStatic(HDC dc, HWND label) {
+    const LiveControl* c = Find(0, label);
+    if (!c || c->design->back == kNoColour) return nullptr;
+    const TextColours colours = LabelColours(c->fore, c->design->back, design_.back);
+    SetTextColor(dc, colours.text);
+    SetBkColor(dc, colours.back);
+    return BrushFor(colours.back);
+}
+
+bool Form::OnSetCursor(UINT hitTest) {
+    if (!design_.cursorId || hitTest != HTCLIENT) return false;
+    SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(design_.cursorId)));
+    return true;
+}
+
+void Form::OnLButtonUp(POINT at) {
+    if (!pressed_) return;
+    pressed_ = false;
+    ReleaseCapture();
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    if (PtInRect(&client, at)) Form_Click();
+}
+
+void Form::OnControlCommand(UINT id, UINT code, HWND from) {
+    if (from) {
+        // Only a button's click is a command; a label's notifications are not.
+        const LiveControl* c = Find(0, from);
+        if (!c || c->design->kind != ControlKind::Button) return;
+        if (code == BN_SETFOCUS) keys_.ShowAsDefault(from);
+        if (code != BN_CLICKED) return;
+    }
+    if (id == IDOK || id == IDCANCEL) {
+        keys_.Press(id);
+    } else {
+        OnCommand(id);
+    }
+}
+
 void Form::Show() {
     Load();
     if (!hwnd_) return;
     if (!positioned_) {
-        CentreOnScreen();
+        CentreOn(nullptr);
         positioned_ = true;
     } else {
         KeepOnAMonitor();
     }
     cues_.Initialise(hwnd_);
     ShowWindow(hwnd_, SW_SHOW);
-    // A disabled window cannot be activated: it is, once enabled.
-    activateWhenEnabled_ = !IsWindowEnabled(hwnd_);
     SetForegroundWindow(hwnd_);
 }
 
@@ -263,17 +231,26 @@ void Form::Unload() {
 
 bool Form::Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
 
-bool Form::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
-
-void Form::SetEnabled(bool enabled) {
-    if (!hwnd_) return;
-    EnableWindow(hwnd_, enabled);
-    if (enabled && activateWhenEnabled_ && IsWindowVisible(hwnd_)) {
-        // The keyboard can reach it now. The system refuses this if the user
-        // has gone on to another program meanwhile, as it should.
-        SetForegroundWindow(hwnd_);
+void Timer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    HWND hwnd = owner_.Hwnd();
+    if (!hwnd) return;  // a design-time setting: it takes effect when the window is made
+    if (enabled) {
+        Start(hwnd);  // re-setting restarts the count
+    } else {
+        KillTimer(hwnd, id_);
     }
-    if (enabled) activateWhenEnabled_ = false;
+}
+
+void Timer::Start(HWND hwnd) const {
+    using SetCoalescableTimerFn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC, ULONG);
+    // With the default tolerance SetCoalescableTimer is SetTimer.
+    static const auto coalescable = UserProc<SetCoalescableTimerFn>("SetCoalescableTimer");
+    if (tolerance_ != TIMERV_DEFAULT_COALESCING && coalescable &&
+        coalescable(hwnd, id_, interval_, nullptr, tolerance_)) {
+        return;
+    }
+    SetTimer(hwnd, id_, interval_, nullptr);
 }
 
 void FormSlotBase::Adopt(std::unique_ptr<Form> form) {

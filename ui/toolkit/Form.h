@@ -1,24 +1,28 @@
 // A form: one top-level window made from a design table, with its controls,
-// its handlers, and its one instance per kind.
+// its handlers and timers, and its one instance per kind.
 #pragma once
 
 #include <windows.h>
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ui/toolkit/Accessibility.h"
+#include "ui/toolkit/Controls.h"
 #include "ui/toolkit/Design.h"
 #include "ui/toolkit/FocusCues.h"
+#include "ui/toolkit/Fonts.h"
 #include "ui/toolkit/Geometry.h"
 #include "ui/toolkit/Handles.h"
-#include "ui/toolkit/Timer.h"
+#include "ui/toolkit/Monitors.h"
 
 namespace ui {
 
 class FormSlotBase;
+class Timer;
 
 class Form {
 public:
@@ -41,32 +45,29 @@ public:
 
     bool Loaded() const { return hwnd_ != nullptr; }
     bool Visible() const;
-    bool Enabled() const;
-    void SetEnabled(bool enabled);
     HWND Hwnd() const { return hwnd_; }
     UINT Dpi() const { return dpi_; }
-    HICON SmallIcon() const { return smallIcon_.get(); }
 
     HWND Control(int id) const;
-    std::wstring Caption(int id) const;
     // Sets a control's text; a label with autosize fits itself to it. An
     // unchanged text neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
     COLORREF ForeColour(int id) const;
     void SetForeColour(int id, COLORREF colour);
-
     // An autosized label that must end left of another control: when its
     // text would reach that control, its font steps down in half-points
     // (never below minPoints) until the text fits; it grows back as far as
     // the design's size when the text allows.
     void FitLeftOf(int id, int neighbourId, double minPoints);
+    // A tooltip over one control (the progress bar's).
+    void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
 
-    // Keyboard handling of the message loop: tab order, Enter and Esc.
-    bool PreTranslate(MSG& msg);
-
-    // Runs the form's handlers for one message; public so that tests can
-    // drive a form exactly as the system does.
-    LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) { return HandleMessage(msg, wParam, lParam); }
+    // The message loop's share: tab order, Enter and Esc, and the mouse
+    // messages the tip needs.
+    bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
+    void RelayToTip(const MSG& msg) const { tip_.Relay(msg); }
+    // A timer of this form: set with the window when enabled before it.
+    void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
 protected:
     virtual void Form_Load() {}
@@ -87,59 +88,39 @@ protected:
     virtual void Form_Annotate();
     Annotations& Annotated() { return annotations_; }
 
-    const FormDesign& Design() const { return design_; }
-
 private:
     friend class FormSlotBase;
-    friend class Timer;
-
-    struct LiveControl {
-        const ControlDesign* design;
-        HWND hwnd;
-        COLORREF fore;
-        std::wstring text;
-        double points;           // the size its font is at now
-        int neighbourId = 0;     // FitLeftOf: the control to keep left of
-        double minPoints = 0;
-        // The text of the last fit with its digits as '0', when every font
-        // measured for it drew all ten digits equally wide: another text of
-        // this shape fits the same. Empty: the next text is measured.
-        std::wstring fitShape{};
-    };
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void CreateWindowNow();
+    void OnCreate();
+    void OnNcDestroy();
+    void OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested);
+    void OnPaint();
+    HBRUSH OnCtlColorStatic(HDC dc, HWND label);
+    bool OnSetCursor(UINT hitTest);
+    void OnLButtonUp(POINT at);
+    void OnControlCommand(UINT id, UINT code, HWND from);
+
     void CreateControls();
     void Layout();
-    void CentreOnScreen() { CentreOn(nullptr); }
+    // The monitor the window stands centred on, if it does.
+    std::optional<RECT> CentredOn() const;
+    void MoveTo(POINT at);
+    void CentreIn(const RECT& monitor);
     // Onto the nearest monitor, if the one it was on has gone.
     void KeepOnAMonitor();
-    void FitToText(LiveControl& c);
     // Background, panels and lines into any DC: the window's own painting,
-    // and a themed child's request for what lies behind its transparent parts.
-    void PaintInto(HDC dc, const RECT& area);
+    // and a themed child's request for what lies behind its transparent parts
+    // (the whole client area, when no area is given).
+    void PaintInto(HDC dc, const RECT* area = nullptr);
     // High contrast turned on or off, or the system colours changed.
     void ColoursChanged(bool systemColours);
     void LoadIcons();
-    HFONT FontFor(const FontDesign* design) { return FontFor(design, PointsOf(design)); }
-    HFONT FontFor(const FontDesign* design, double points);
-    static double PointsOf(const FontDesign* design);
-    // The text with each digit as '0'.
-    static std::wstring DigitShape(const std::wstring& text);
-    // evenDigits is cleared when the font's ten digits differ in width.
-    SIZE TextSize(const LiveControl& c, double points, bool& evenDigits);
+    void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
-    LiveControl* Find(int id);
-    const LiveControl* Find(int id) const;
-    LiveControl* FindByHwnd(HWND hwnd);
-    void MoveFocus(bool backwards);
-    // The button Enter presses: the focused push button, otherwise the
-    // default one; and the one Esc presses.
-    const LiveControl* EnterButton();
-    const LiveControl* CancelButton() const;
-    void Press(const LiveControl* button);
-    // Gives the default-button look to this button alone.
-    void ShowAsDefault(HWND button);
+    // The control of that id, or of that window when one is given.
+    LiveControl* Find(int id, HWND hwnd = nullptr) const;
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
@@ -148,26 +129,49 @@ private:
     bool unloading_ = false;
     bool positioned_ = false;
     bool pressed_ = false;
-    bool activateWhenEnabled_ = false;
     FormSlotBase* slot_ = nullptr;
     std::vector<LiveControl> controls_;
-    std::vector<HWND> tabOrder_;
-    HWND tooltip_ = nullptr;
-    HWND lastFocus_ = nullptr;
-    std::map<std::pair<const FontDesign*, double>, UniqueFont> fonts_;
-    UniqueMemoryDc measureDc_;  // holds none of fonts_ between measurements
     std::map<COLORREF, UniqueBrush> brushes_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
     std::vector<Timer*> timers_;
+    FormFonts fonts_;
+    Keyboard keys_{controls_};
+    ControlTip tip_;
     FocusCues cues_;
     Annotations annotations_;
+};
 
+// A timer of a form: raises the form's OnTimer(id) every interval while
+// enabled; enabling it starts the count from zero. A timer with a tolerance
+// lets Windows 8 and later run each tick up to that many milliseconds late,
+// together with other wake-ups (SetCoalescableTimer); Windows 7 has only the
+// exact timer.
+class Timer {
 public:
-    // A tooltip over one control (the progress bar's).
-    void SetControlTip(int id, const wchar_t* text);
-    // The message loop's mouse messages for the form, which its tips need.
-    void RelayToTip(const MSG& msg);
+    Timer(Form& owner, UINT_PTR id, UINT intervalMs, ULONG toleranceMs = TIMERV_DEFAULT_COALESCING)
+        : owner_(owner), id_(id), interval_(intervalMs), tolerance_(toleranceMs) {
+        owner.AddTimer(*this);
+    }
+    ~Timer() {
+        if (enabled_ && owner_.Hwnd()) KillTimer(owner_.Hwnd(), id_);
+    }
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    void SetEnabled(bool enabled);
+    bool Enabled() const { return enabled_; }
+    UINT Interval() const { return interval_; }
+    UINT_PTR Id() const { return id_; }
+    // Sets the system's timer going, on a window that exists.
+    void Start(HWND hwnd) const;
+
+private:
+    Form& owner_;
+    UINT_PTR id_;
+    UINT interval_;
+    ULONG tolerance_;
+    bool enabled_ = false;
 };
 
 // The one instance of a form kind, made on first use and retired on unload.

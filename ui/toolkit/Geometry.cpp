@@ -2,16 +2,10 @@
 
 #include <cmath>
 
+#include "ui/toolkit/Handles.h"
 #include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
-
-namespace {
-
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using MetricsForDpiFn = int(WINAPI*)(int, UINT);
-
-}  // namespace
 
 int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch); }
 
@@ -21,18 +15,17 @@ int FontHeight(double points, UINT dpi) {
 
 UINT WindowDpi(HWND hwnd) {
     // The per-monitor DPI calls exist from Windows 10 1607 on.
-    static const auto forWindow = UserProc<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto forWindow = UserProc<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (forWindow && hwnd) {
         if (UINT dpi = forWindow(hwnd)) return dpi;
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
     return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
 }
 
 int SystemMetric(int index, UINT dpi) {
-    static const auto forDpi = UserProc<MetricsForDpiFn>("GetSystemMetricsForDpi");
+    static const auto forDpi = UserProc<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
 }
 

@@ -42,6 +42,7 @@ struct ReleaseCom {
     template <class I>
     void operator()(I* p) const { p->Release(); }
 };
+struct ReleaseScreenDc { void operator()(HDC h) const { ReleaseDC(nullptr, h); } };
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;
@@ -53,6 +54,7 @@ using UniqueMemoryDc = UniqueHandle<HDC, CloseMemoryDc>;
 // A COM interface pointer, released once.
 template <class I>
 using UniqueCom = UniqueHandle<I*, ReleaseCom>;
+using UniqueScreenDc = UniqueHandle<HDC, ReleaseScreenDc>;  // GetDC(nullptr)
 
 // BeginPaint/EndPaint for the length of a scope.
 class PaintScope {

@@ -1,13 +1,28 @@
 // The keyboard in a form: the tab order, Enter and Esc, and the default
 // button that moves with the focus as it does in a dialog.
-#include "ui/toolkit/Form.h"
+#include "ui/toolkit/Controls.h"
 
 #include <algorithm>
 
+#include "ui/toolkit/FocusCues.h"
+
 namespace ui {
 
-void Form::MoveFocus(bool backwards) {
-    if (tabOrder_.empty()) return;
+void Keyboard::Attach(HWND form) {
+    form_ = form;
+    tabOrder_.clear();
+    lastFocus_ = nullptr;
+    std::vector<const LiveControl*> tabbable;
+    for (const LiveControl& c : controls_) {
+        if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
+    }
+    std::stable_sort(tabbable.begin(), tabbable.end(), [](const LiveControl* a, const LiveControl* b) {
+        return a->design->tabIndex < b->design->tabIndex;
+    });
+    for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
+}
+
+void Keyboard::MoveFocus(bool backwards) const {
     auto at = std::find(tabOrder_.begin(), tabOrder_.end(), GetFocus());
     std::size_t index = at == tabOrder_.end() ? 0 : static_cast<std::size_t>(at - tabOrder_.begin());
     const std::size_t n = tabOrder_.size();
@@ -15,31 +30,25 @@ void Form::MoveFocus(bool backwards) {
     SetFocus(tabOrder_[index]);
 }
 
-const Form::LiveControl* Form::EnterButton() {
-    const LiveControl* focused = FindByHwnd(GetFocus());
-    if (focused && focused->design->kind == ControlKind::Button) return focused;
+void Keyboard::Press(UINT id) const {
+    HWND focus = id == IDOK ? GetFocus() : nullptr;
+    const unsigned flag = id == IDOK ? kDefaultButton : kCancelButton;
+    const LiveControl* button = nullptr;
     for (const LiveControl& c : controls_) {
-        if (c.design->flags & kDefaultButton) return &c;
+        if (focus && c.hwnd == focus && c.design->kind == ControlKind::Button) {
+            button = &c;
+            break;
+        }
+        if (!button && (c.design->flags & flag)) button = &c;
     }
-    return nullptr;
-}
-
-const Form::LiveControl* Form::CancelButton() const {
-    for (const LiveControl& c : controls_) {
-        if (c.design->flags & kCancelButton) return &c;
-    }
-    return nullptr;
-}
-
-void Form::Press(const LiveControl* button) {
     if (!button || !button->hwnd || !IsWindowEnabled(button->hwnd)) return;
     // Exactly what a click sends, so that the key and the mouse are one
     // command to everything that sees the window's messages.
-    SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(button->design->id, BN_CLICKED),
+    SendMessageW(form_, WM_COMMAND, MAKEWPARAM(button->design->id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(button->hwnd));
 }
 
-void Form::ShowAsDefault(HWND button) {
+void Keyboard::ShowAsDefault(HWND button) const {
     for (const LiveControl& c : controls_) {
         if (!c.hwnd || c.design->kind != ControlKind::Button) continue;
         const LONG_PTR style = GetWindowLongPtrW(c.hwnd, GWL_STYLE);
@@ -50,9 +59,19 @@ void Form::ShowAsDefault(HWND button) {
     }
 }
 
-bool Form::PreTranslate(MSG& msg) {
-    if (!hwnd_ || tabOrder_.empty()) return false;
-    FocusCues::KeyPressed(hwnd_, msg);
+void Keyboard::Deactivated() {
+    HWND focus = GetFocus();
+    if (focus && IsChild(form_, focus)) lastFocus_ = focus;
+}
+
+void Keyboard::Refocus() const {
+    HWND target = lastFocus_ && IsWindow(lastFocus_) ? lastFocus_ : tabOrder_.empty() ? nullptr : tabOrder_.front();
+    if (target) SetFocus(target);
+}
+
+bool Keyboard::PreTranslate(MSG& msg) {
+    if (!form_ || tabOrder_.empty()) return false;
+    FocusCues::KeyPressed(form_, msg);
     if (msg.message == WM_KEYDOWN) {
         switch (msg.wParam) {
         case VK_TAB:
@@ -63,16 +82,16 @@ bool Form::PreTranslate(MSG& msg) {
         case VK_RETURN:
             // The dialog manager presses the focused button only while it
             // looks like the default, and otherwise turns Enter into IDOK.
-            Press(EnterButton());
+            Press(IDOK);
             return true;
         case VK_ESCAPE:
-            Press(CancelButton());
+            Press(IDCANCEL);
             return true;
         default:
             break;
         }
     }
-    return IsDialogMessageW(hwnd_, &msg) != FALSE;
+    return IsDialogMessageW(form_, &msg) != FALSE;
 }
 
 }  // namespace ui

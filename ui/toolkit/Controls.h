@@ -1,0 +1,70 @@
+// A form's controls as made from its design: each one with what it shows
+// now, the tooltip over them, and the keyboard among them.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/toolkit/Design.h"
+
+namespace ui {
+
+struct LiveControl {
+    const ControlDesign* design;
+    HWND hwnd;
+    COLORREF fore;
+    std::wstring text;
+    double points;           // the size its font is at now
+    int neighbourId = 0;     // FitLeftOf: the control to keep left of
+    double minPoints = 0;
+    // The text of the last fit with its digits as '0', when every font
+    // measured for it drew all ten digits equally wide: another text of
+    // this shape fits the same. Empty: the next text is measured.
+    std::wstring fitShape{};
+};
+
+// A tooltip over some of a window's controls (the progress bar's).
+class ControlTip {
+public:
+    void Add(HWND owner, HWND control, const wchar_t* text);
+    // The message loop's mouse messages for the owner, which the tip needs.
+    void Relay(const MSG& msg) const;
+    // The owner window has been destroyed, and the tip with it.
+    void Forget() { tip_ = nullptr; }
+
+private:
+    HWND tip_ = nullptr;  // owned by the owner window
+};
+
+// The keyboard in a form: the tab order, the buttons Enter and Esc press,
+// and the control that gets the focus back when the form does.
+class Keyboard {
+public:
+    explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
+
+    // Once the form's controls are made: the buttons, by their tab indexes;
+    // nullptr once its window is gone.
+    void Attach(HWND form);
+    // Tab, Enter and Esc on their way through the message loop.
+    bool PreTranslate(MSG& msg);
+    // Presses the button of IDOK (Enter: the focused push button, otherwise
+    // the default one) or of IDCANCEL (Esc), as a click would.
+    void Press(UINT id) const;
+    // Gives the default-button look to this button alone.
+    void ShowAsDefault(HWND button) const;
+    // WM_ACTIVATE going inactive, and WM_SETFOCUS.
+    void Deactivated();
+    void Refocus() const;
+
+private:
+    void MoveFocus(bool backwards) const;
+
+    const std::vector<LiveControl>& controls_;  // the form's
+    HWND form_ = nullptr;
+    std::vector<HWND> tabOrder_;
+    HWND lastFocus_ = nullptr;
+};
+
+}  // namespace ui
