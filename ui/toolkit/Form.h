@@ -49,6 +49,10 @@ public:
     UINT Dpi() const { return dpi_; }
 
     HWND Control(int id) const;
+    std::wstring Caption(int id) const {
+        const LiveControl* c = Find(id);
+        return c ? c->text : std::wstring();
+    }
     // Sets a control's text; a label with autosize fits itself to it. An
     // unchanged text neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
