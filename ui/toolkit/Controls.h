@@ -31,8 +31,7 @@ public:
     void Add(HWND owner, HWND control, const wchar_t* text);
     // The message loop's mouse messages for the owner, which the tip needs.
     void Relay(const MSG& msg) const;
-    // The owner window has been destroyed, and the tip with it.
-    void Forget() { tip_ = nullptr; }
+    void Forget() { tip_ = nullptr; }  // gone with the owner window
 
 private:
     HWND tip_ = nullptr;  // owned by the owner window
@@ -65,6 +64,27 @@ private:
     HWND form_ = nullptr;
     std::vector<HWND> tabOrder_;
     HWND lastFocus_ = nullptr;
+};
+
+// Focus rectangles and access-key underlines, hidden from a mouse user and
+// shown once the keyboard is used. The dialog manager initialises a dialog's
+// UI state when it makes it and clears the hidden flags when it sees Tab, an
+// arrow or Alt; a form must do both itself, or its buttons draw their focus
+// rectangle for everyone from the first show.
+class FocusCues {
+public:
+    // At a window's first show: the system hides both cues if the last input
+    // was the mouse's and shows them if it was the keyboard's; a user who
+    // asked Windows always to show them sees them from the start.
+    void Initialise(HWND window);
+    // Tab, an arrow or Alt shows both cues for the rest of the window's life.
+    static void KeyPressed(HWND window, const MSG& msg);
+    // Where "always show the keyboard cues" is read: tests set it through
+    // this; nullptr: the system's setting (SPI_GETKEYBOARDCUES).
+    static void SetAlwaysShownSource(bool (*source)());
+
+private:
+    HWND initialisedFor_ = nullptr;  // a form's window can be made anew
 };
 
 }  // namespace ui

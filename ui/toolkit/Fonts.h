@@ -8,8 +8,8 @@
 
 #include "ui/toolkit/Controls.h"
 #include "ui/toolkit/Design.h"
-#include "ui/toolkit/Geometry.h"
 #include "ui/toolkit/Handles.h"
+#include "ui/toolkit/Monitors.h"
 
 namespace ui {
 

@@ -12,21 +12,20 @@
 
 #include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Controls.h"
-#include "ui/toolkit/Design.h"
-#include "ui/toolkit/FocusCues.h"
 #include "ui/toolkit/Fonts.h"
-#include "ui/toolkit/Geometry.h"
-#include "ui/toolkit/Handles.h"
-#include "ui/toolkit/Monitors.h"
 
 namespace ui {
 
 class FormSlotBase;
 class Timer;
 
+// Where high contrast is read from: tests turn it on and off through this;
+// nullptr: the system's setting. Read at once, and again on each change.
+void SetHighContrastSource(bool (*source)());
+
 class Form {
 public:
-    explicit Form(const FormDesign& design);
+    explicit Form(const FormDesign& design) : design_(design) {}
     virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -35,7 +34,7 @@ public:
     void Load();
     // Load if needed, then make the window visible; the caller goes on at once.
     void Show();
-    void Hide();
+    void Hide() { if (hwnd_) ShowWindow(hwnd_, SW_HIDE); }
     // Load if needed, then centre the window on the monitor that holds another
     // window (its own when that is nullptr).
     void CentreOn(HWND window);
@@ -44,14 +43,15 @@ public:
     void Unload();
 
     bool Loaded() const { return hwnd_ != nullptr; }
-    bool Visible() const;
+    bool Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
     HWND Hwnd() const { return hwnd_; }
     UINT Dpi() const { return dpi_; }
 
     HWND Control(int id) const;
-    // Sets a control's text; a label with autosize fits itself to it. An
-    // unchanged text neither repaints nor resizes anything.
+    // A label with autosize fits itself to its new text. An unchanged text
+    // neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
+    std::wstring Caption(int id) const { return Find(id) ? Find(id)->text : L""; }
     COLORREF ForeColour(int id) const;
     void SetForeColour(int id, COLORREF colour);
     // An autosized label that must end left of another control: when its
@@ -59,7 +59,6 @@ public:
     // (never below minPoints) until the text fits; it grows back as far as
     // the design's size when the text allows.
     void FitLeftOf(int id, int neighbourId, double minPoints);
-    // A tooltip over one control (the progress bar's).
     void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
 
     // The message loop's share: tab order, Enter and Esc, and the mouse
@@ -74,10 +73,8 @@ protected:
     virtual void Form_Unload() {}
     virtual void Form_Click() {}
     virtual void OnTimer(UINT_PTR /*id*/) {}
-    // A button click or menu command.
-    virtual void OnCommand(UINT /*id*/) {}
-    // A close asked for from outside (WM_CLOSE: Alt+F4, another program);
-    // unloads the form unless the form says otherwise.
+    virtual void OnCommand(UINT /*id*/) {}  // a button click or menu command
+    // A close asked for from outside (WM_CLOSE: Alt+F4, another program).
     virtual void OnClose() { Unload(); }
     // A key pressed while the form itself, not a control, has the focus.
     virtual void Form_KeyDown(WPARAM /*key*/) {}
@@ -92,7 +89,6 @@ private:
     friend class FormSlotBase;
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void CreateWindowNow();
     void OnCreate();
     void OnNcDestroy();
     void OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested);
@@ -108,11 +104,8 @@ private:
     std::optional<RECT> CentredOn() const;
     void MoveTo(POINT at);
     void CentreIn(const RECT& monitor);
-    // Onto the nearest monitor, if the one it was on has gone.
-    void KeepOnAMonitor();
-    // Background, panels and lines into any DC: the window's own painting,
-    // and a themed child's request for what lies behind its transparent parts
-    // (the whole client area, when no area is given).
+    // Background, panels and lines into any DC (the whole client area, when
+    // no area is given).
     void PaintInto(HDC dc, const RECT* area = nullptr);
     // High contrast turned on or off, or the system colours changed.
     void ColoursChanged(bool systemColours);
@@ -132,8 +125,7 @@ private:
     FormSlotBase* slot_ = nullptr;
     std::vector<LiveControl> controls_;
     std::map<COLORREF, UniqueBrush> brushes_;
-    UniqueIcon bigIcon_;
-    UniqueIcon smallIcon_;
+    UniqueIcon bigIcon_, smallIcon_;
     std::vector<Timer*> timers_;
     FormFonts fonts_;
     Keyboard keys_{controls_};
@@ -162,7 +154,6 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const { return enabled_; }
     UINT Interval() const { return interval_; }
-    UINT_PTR Id() const { return id_; }
     // Sets the system's timer going, on a window that exists.
     void Start(HWND hwnd) const;
 
@@ -179,8 +170,7 @@ class FormSlotBase {
 public:
     bool Exists() const { return form_ != nullptr; }
     bool Loaded() const { return form_ && form_->Loaded(); }
-    // Unloading a form kind that is not loaded does nothing.
-    void Unload();
+    void Unload() { if (form_) form_->Unload(); }
 
 protected:
     void Adopt(std::unique_ptr<Form> form);
