@@ -29,8 +29,7 @@ struct LiveControl {
 class ControlTip {
 public:
     void Add(HWND owner, HWND control, const wchar_t* text);
-    // The message loop's mouse messages for the owner, which the tip needs.
-    void Relay(const MSG& msg) const;
+    void Relay(const MSG& msg) const;  // the loop's mouse messages for the owner
     void Forget() { tip_ = nullptr; }  // gone with the owner window
 
 private:
@@ -43,16 +42,14 @@ class Keyboard {
 public:
     explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
 
-    // Once the form's controls are made: the buttons, by their tab indexes;
-    // nullptr once its window is gone.
+    // Once the form's controls are made (the tab order is the buttons' tab
+    // indexes); nullptr once its window is gone.
     void Attach(HWND form);
-    // Tab, Enter and Esc on their way through the message loop.
-    bool PreTranslate(MSG& msg);
+    bool PreTranslate(MSG& msg);  // Tab, Enter and Esc on their way through the loop
     // Presses the button of IDOK (Enter: the focused push button, otherwise
     // the default one) or of IDCANCEL (Esc), as a click would.
     void Press(UINT id) const;
-    // Gives the default-button look to this button alone.
-    void ShowAsDefault(HWND button) const;
+    void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
     // WM_ACTIVATE going inactive, and WM_SETFOCUS.
     void Deactivated();
     void Refocus() const;
@@ -79,8 +76,8 @@ public:
     void Initialise(HWND window);
     // Tab, an arrow or Alt shows both cues for the rest of the window's life.
     static void KeyPressed(HWND window, const MSG& msg);
-    // Where "always show the keyboard cues" is read: tests set it through
-    // this; nullptr: the system's setting (SPI_GETKEYBOARDCUES).
+    // Where "always show the keyboard cues" is read; nullptr: the system's
+    // setting (SPI_GETKEYBOARDCUES).
     static void SetAlwaysShownSource(bool (*source)());
 
 private:

@@ -30,16 +30,15 @@ public:
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
 
-    // Create the window and run the load handler; the window stays hidden.
+    // Makes the window, hidden, and runs the load handler.
     void Load();
-    // Load if needed, then make the window visible; the caller goes on at once.
+    // Show and CentreOn load first where needed. CentreOn: on the monitor that
+    // holds another window (its own when that is nullptr).
     void Show();
     void Hide() { if (hwnd_) ShowWindow(hwnd_, SW_HIDE); }
-    // Load if needed, then centre the window on the monitor that holds another
-    // window (its own when that is nullptr).
     void CentreOn(HWND window);
-    // Run the unload handler, then destroy the window and its controls; the
-    // next use of this kind makes a fresh instance. Does nothing when not loaded.
+    // Runs the unload handler, then destroys the window and its controls; the
+    // next use of this kind makes a fresh instance. Nothing when not loaded.
     void Unload();
 
     bool Loaded() const { return hwnd_ != nullptr; }
@@ -47,12 +46,12 @@ public:
     HWND Hwnd() const { return hwnd_; }
     UINT Dpi() const { return dpi_; }
 
-    HWND Control(int id) const;
-    // A label with autosize fits itself to its new text. An unchanged text
+    HWND Control(int id) const { return Find(id) ? Find(id)->hwnd : nullptr; }
+    // An autosized label fits itself to its new text; an unchanged text
     // neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
     std::wstring Caption(int id) const { return Find(id) ? Find(id)->text : L""; }
-    COLORREF ForeColour(int id) const;
+    COLORREF ForeColour(int id) const { return Find(id) ? Find(id)->fore : kNoColour; }
     void SetForeColour(int id, COLORREF colour);
     // An autosized label that must end left of another control: when its
     // text would reach that control, its font steps down in half-points
@@ -61,11 +60,10 @@ public:
     void FitLeftOf(int id, int neighbourId, double minPoints);
     void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
 
-    // The message loop's share: tab order, Enter and Esc, and the mouse
-    // messages the tip needs.
+    // The message loop's share: the keys, and the mouse messages the tip needs.
     bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
     void RelayToTip(const MSG& msg) const { tip_.Relay(msg); }
-    // A timer of this form: set with the window when enabled before it.
+    // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
 protected:
@@ -74,8 +72,7 @@ protected:
     virtual void Form_Click() {}
     virtual void OnTimer(UINT_PTR /*id*/) {}
     virtual void OnCommand(UINT /*id*/) {}  // a button click or menu command
-    // A close asked for from outside (WM_CLOSE: Alt+F4, another program).
-    virtual void OnClose() { Unload(); }
+    virtual void OnClose() { Unload(); }  // WM_CLOSE: Alt+F4, another program
     // A key pressed while the form itself, not a control, has the focus.
     virtual void Form_KeyDown(WPARAM /*key*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -100,28 +97,23 @@ private:
 
     void CreateControls();
     void Layout();
-    // The monitor the window stands centred on, if it does.
-    std::optional<RECT> CentredOn() const;
+    std::optional<RECT> CentredOn() const;  // the monitor, if it stands centred on one
     void MoveTo(POINT at);
     void CentreIn(const RECT& monitor);
     // Background, panels and lines into any DC (the whole client area, when
     // no area is given).
     void PaintInto(HDC dc, const RECT* area = nullptr);
-    // High contrast turned on or off, or the system colours changed.
-    void ColoursChanged(bool systemColours);
+    void ColoursChanged(bool systemColours);  // or high contrast turned on or off
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
-    // The control of that id, or of that window when one is given.
+    // By id, or by window when one is given.
     LiveControl* Find(int id, HWND hwnd = nullptr) const;
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = kDefaultDpi;
-    bool loading_ = false;
-    bool unloading_ = false;
-    bool positioned_ = false;
-    bool pressed_ = false;
+    bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false;
     FormSlotBase* slot_ = nullptr;
     std::vector<LiveControl> controls_;
     std::map<COLORREF, UniqueBrush> brushes_;
@@ -154,8 +146,7 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const { return enabled_; }
     UINT Interval() const { return interval_; }
-    // Sets the system's timer going, on a window that exists.
-    void Start(HWND hwnd) const;
+    void Start(HWND hwnd) const;  // on a window that exists
 
 private:
     Form& owner_;

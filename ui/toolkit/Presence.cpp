@@ -10,12 +10,11 @@ namespace ui {
 namespace {
 
 // The display notices, with the values Microsoft's list of power setting
-// GUIDs gives them (ours, so that nothing links libuuid's table).
-// Windows 8 and later: the display of this session, 0 off, 1 on, 2 dimmed.
+// GUIDs gives them (ours, so that nothing links libuuid's table). From
+// Windows 8 the session's display and the console's, 0 off, 1 on, 2 dimmed;
+// on Vista and 7 the primary monitor, 0 off, 1 on.
 constexpr GUID kSessionDisplayStatus{0x2b84c20e, 0xad23, 0x4ddf, {0x93, 0xdb, 0x05, 0xff, 0xbd, 0x7e, 0xfc, 0xa5}};
-// Windows 8 and later: the console's display, with the same values.
 constexpr GUID kConsoleDisplayState{0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
-// Vista and 7: the primary monitor, 0 off, 1 on.
 constexpr GUID kMonitorPowerOn{0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
 
 // wtsapi32 is not loaded until the first registration asks for it; user32's
@@ -42,8 +41,7 @@ public:
             UserProc<decltype(&UnregisterPowerSettingNotification)>("UnregisterPowerSettingNotification");
         if (fn) fn(notice);
     }
-    // True only where the manifest names Windows 8 among the systems the
-    // program supports, as it does.
+    // True only where the manifest names Windows 8 among the supported systems, as ours does.
     bool Windows8OrLater() override { return IsWindows8OrGreater(); }
     ULONGLONG Now() override { return GetTickCount64(); }
 };

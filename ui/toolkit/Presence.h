@@ -19,8 +19,7 @@ public:
     // RegisterPowerSettingNotification to the window; nullptr where it failed.
     virtual HPOWERNOTIFY RegisterPowerSetting(HWND window, const GUID& setting) = 0;
     virtual void UnregisterPowerSetting(HPOWERNOTIFY notice) = 0;
-    // Windows 8 and later say the state of the session's own display.
-    virtual bool Windows8OrLater() = 0;
+    virtual bool Windows8OrLater() = 0;  // which say the state of the session's own display
     virtual ULONGLONG Now() = 0;  // milliseconds
 };
 
@@ -39,13 +38,10 @@ public:
     Presence(const Presence&) = delete;
     Presence& operator=(const Presence&) = delete;
 
-    // Registers the window for the notices; Stop, which undoes it, must run
-    // before the window is destroyed.
+    // Stop, which undoes the registrations, must run before the window goes.
     void Start(HWND window);
     void Stop();
-    // The caller's refresh: a registration refused at logon, tried again
-    // once its time has come.
-    void Retry();
+    void Retry();  // from the caller's refresh: a registration refused at logon
     // A window message: whether the user went out of sight or came back.
     Change OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -58,14 +54,10 @@ private:
     void OnPowerBroadcast(WPARAM event, LPARAM lParam);
 
     HWND window_ = nullptr;
-    bool sessionRegistered_ = false;
-    bool sessionRetry_ = false;
+    bool sessionRegistered_ = false, sessionRetry_ = false;
     ULONGLONG nextTry_ = 0;
     HPOWERNOTIFY display_ = nullptr;
-    bool locked_ = false;
-    bool disconnected_ = false;
-    bool displayOff_ = false;
-    bool suspended_ = false;
+    bool locked_ = false, disconnected_ = false, displayOff_ = false, suspended_ = false;
 };
 
 }  // namespace ui
