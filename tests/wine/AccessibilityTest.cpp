@@ -109,17 +109,16 @@ TEST_F(Annotations, TheBarIsNamedByTheHiddenLabelBeforeItAndKeepsTheSystemsObjec
     IAccessible* object = nullptr;
     ASSERT_HRESULT_SUCCEEDED(AccessibleObjectFromWindow(label, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                                         reinterpret_cast<void**>(&object)));
+    const ui::UniqueCom<IAccessible> owned(object);
     BSTR name = nullptr;
     VARIANT self{};
     self.vt = VT_I4;
     EXPECT_EQ(object->get_accName(self, &name), S_OK);
     EXPECT_STREQ(name, L"可用内存");
     SysFreeString(name);
-    object->Release();
     // Not answered by us: UI Automation gives the bar its own proxy.
     EXPECT_EQ(AskForObject(bar), 0);
     EXPECT_EQ(g_calls, std::vector<Call>{});
-
 }
 
 }  // namespace

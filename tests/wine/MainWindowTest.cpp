@@ -21,7 +21,6 @@
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
 #include "ui/StartWindow.h"
-#include "ui/toolkit/Colours.h"
 #include "ui/toolkit/Presence.h"
 
 using testing_support::PumpFor;

@@ -15,16 +15,13 @@ using testing_support::PumpUntil;
 
 namespace {
 
-TEST(Twips, ToPixelsAtNinetySixAndOneFortyFourDpi) {
+TEST(Twips, ToPixelsAndFontPointsToPixelHeightsAtNinetySixAndOneFortyFourDpi) {
     EXPECT_EQ(ui::TwipsToPixels(15, 96), 1);
     EXPECT_EQ(ui::TwipsToPixels(3975, 96), 265);
     EXPECT_EQ(ui::TwipsToPixels(3510, 96), 234);
     EXPECT_EQ(ui::TwipsToPixels(10, 144), 1);
     EXPECT_EQ(ui::TwipsToPixels(3510, 144), 351);
     EXPECT_EQ(ui::TwipsToPixels(3735, 144), 374);  // 373.5, rounded
-}
-
-TEST(Twips, FontPointsToPixelHeights) {
     EXPECT_EQ(ui::FontHeight(9, 96), -12);
     EXPECT_EQ(ui::FontHeight(10.5, 96), -14);
     EXPECT_EQ(ui::FontHeight(15, 96), -20);
@@ -48,7 +45,6 @@ struct Counts {
     int unloads = 0;
     int ticks = 0;
     bool windowDuringLoad = false;
-    ULONGLONG enabledAt = 0;
     ULONGLONG firstTickAt = 0;
 };
 Counts g_counts;
@@ -97,7 +93,7 @@ protected:
     }
 };
 
-TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSize) {
+TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSizeAndALateOneIsMadeAfterItsHandler) {
     auto& form = ProbeSlot();
     form.Load();
     ASSERT_TRUE(form.Loaded());
@@ -112,6 +108,11 @@ TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSize) {
     EXPECT_EQ(g_counts.loads, 1);
     form.Show();
     EXPECT_TRUE(form.Visible());
+
+    LateSlot().Load();
+    EXPECT_EQ(g_counts.loads, 2);
+    EXPECT_FALSE(g_counts.windowDuringLoad);
+    EXPECT_TRUE(LateSlot().Loaded());
 }
 
 TEST_F(Lifecycle, ADpiChangeRelaysOutAndForgedOnesCannotFaultIt) {
@@ -166,8 +167,9 @@ TEST_F(Lifecycle, ADpiChangeRelaysOutAndForgedOnesCannotFaultIt) {
     EXPECT_NEAR(after.top + after.bottom, GetSystemMetrics(SM_CYSCREEN), 1);
 }
 
-TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {
+TEST_F(Lifecycle, UnloadOrCloseRunsTheHandlerAndTheProgramEndsWithTheLastForm) {
     ProbeSlot().Load();
+    LateSlot().Load();
     HWND first = ProbeSlot().Hwnd();
     bool sawQuit = false;
     ProbeSlot.Unload();
@@ -177,45 +179,26 @@ TEST_F(Lifecycle, UnloadRunsTheHandlerAndTheNextUseIsAFreshInstance) {
     ProbeSlot.Unload();  // not loaded: nothing happens
     EXPECT_EQ(g_counts.unloads, 1);
     PumpFor(50, &sawQuit);
-    EXPECT_TRUE(sawQuit) << "the last form going ends the program";
-    ProbeSlot().Load();
-    EXPECT_EQ(g_counts.loads, 2);
-}
-
-TEST_F(Lifecycle, TheProgramEndsOnlyWithTheLastForm) {
-    ProbeSlot().Load();
-    LateSlot().Load();
-    bool sawQuit = false;
-    LateSlot.Unload();
-    PumpFor(50, &sawQuit);
     EXPECT_FALSE(sawQuit);
     EXPECT_EQ(ui::LoadedFormCount(), 1);
-    ProbeSlot.Unload();
+    LateSlot.Unload();
     PumpFor(50, &sawQuit);
-    EXPECT_TRUE(sawQuit);
-}
-
-TEST_F(Lifecycle, ClosingAWindowIsItsUnload) {
+    EXPECT_TRUE(sawQuit) << "the last form going ends the program";
+    // The next use is a fresh instance; closing its window is its unload.
     ProbeSlot().Show();
+    EXPECT_EQ(g_counts.loads, 3);
     SendMessageW(ProbeSlot().Hwnd(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(g_counts.unloads, 1);
+    EXPECT_EQ(g_counts.unloads, 3);
     EXPECT_FALSE(ProbeSlot.Exists());
-}
-
-TEST_F(Lifecycle, ALateWindowIsMadeOnlyAfterItsLoadHandler) {
-    LateSlot().Load();
-    EXPECT_EQ(g_counts.loads, 1);
-    EXPECT_FALSE(g_counts.windowDuringLoad);
-    EXPECT_TRUE(LateSlot().Loaded());
 }
 
 TEST_F(Lifecycle, ATimersFirstTickComesOneIntervalAfterItIsEnabled) {
     auto& form = ProbeSlot();
     form.Load();
-    g_counts.enabledAt = GetTickCount64();
+    const ULONGLONG enabledAt = GetTickCount64();
     form.timer().SetEnabled(true);
     ASSERT_TRUE(PumpUntil([] { return g_counts.ticks > 0; }, 5000));
-    const ULONGLONG waited = g_counts.firstTickAt - g_counts.enabledAt;
+    const ULONGLONG waited = g_counts.firstTickAt - enabledAt;
     EXPECT_GE(waited, 250u);
     EXPECT_LT(waited, 2000u);
     form.timer().SetEnabled(false);
@@ -258,12 +241,10 @@ SIZE FittedSize(ui::Form& form, int id, const wchar_t* text) {
 }
 
 SIZE MeasuredSize(HWND label, const wchar_t* text) {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    const ui::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    const ui::SelectScope font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
     RECT r{};
-    DrawTextW(dc, text, -1, &r, DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
-    SelectObject(dc, old);
-    DeleteDC(dc);
+    DrawTextW(dc.get(), text, -1, &r, DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
     return {r.right, r.bottom};
 }
 
@@ -337,10 +318,6 @@ TEST(SingleInstance, AMutexOfTheNameIsARunningCopyEvenWhenThisAccountMayNotOpenI
     EXPECT_TRUE(claim.previous);
 }
 
-}  // namespace
-
-namespace {
-
 // Monitors of the tests' own: Wine has one.
 struct FakeMonitors {
     FakeMonitors() { ui::Monitors() = ui::SystemMonitors(); }
@@ -352,8 +329,6 @@ BOOL WINAPI RecordNonClientScaling(HWND window) {
     g_nonClientScaling.push_back({window, GetWindow(window, GW_CHILD) != nullptr});
     return TRUE;
 }
-
-}  // namespace
 
 TEST_F(Lifecycle, EveryFormAsksForItsFrameToBeScaledAsItsWindowIsMadeWhereWindowsCan) {
     FakeMonitors fake;
@@ -397,17 +372,13 @@ TEST(Monitors, CentringAndMovingOntoAnArea) {
     }
 }
 
-namespace {
-const RECT kLeftOver{0, 0, 800, 600};
-const RECT kLeftOverWork{0, 0, 800, 560};
 // The monitor a window at x >= 800 was on has been unplugged.
 std::optional<ui::MonitorArea> OneMonitorLeft(HWND window, DWORD flags) {
     RECT r;
     GetWindowRect(window, &r);
     if (r.left >= 800 && flags == MONITOR_DEFAULTTONULL) return std::nullopt;
-    return ui::MonitorArea{kLeftOver, kLeftOverWork};
+    return ui::MonitorArea{{0, 0, 800, 600}, {0, 0, 800, 560}};
 }
-}  // namespace
 
 TEST_F(Lifecycle, AWindowShownAgainAfterItsMonitorWentComesBackOnOneThatIsThere) {
     FakeMonitors fake;
@@ -429,3 +400,5 @@ TEST_F(Lifecycle, AWindowShownAgainAfterItsMonitorWentComesBackOnOneThatIsThere)
     EXPECT_EQ(r.left, 10);
     EXPECT_EQ(r.top, 20);
 }
+
+}  // namespace

@@ -13,8 +13,7 @@ namespace ui {
 
 namespace {
 
-// Our own ids: taking them from libuuid links in its whole table of ids
-// (over 100 KB in the x86 build).
+// Our own ids: libuuid's would link in its whole table (over 100 KB in x86).
 constexpr GUID kIidAccPropServices{0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
 constexpr GUID kClsidAccPropServices{0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
 constexpr GUID kNameProperty{0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
@@ -93,10 +92,6 @@ void Annotations::MakeLive(HWND label) {
 void Annotations::Clear() {
     for (HWND hwnd : annotated_) g_calls->clear(hwnd);
     annotated_.clear();
-}
-
-void AnnounceLiveRegion(HWND label) {
-    NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, label, OBJID_CLIENT, CHILDID_SELF);
 }
 
 }  // namespace ui

@@ -10,19 +10,17 @@
 
 namespace ui {
 
-// The property service's calls the program makes, each for a window's client
-// object (OBJID_CLIENT, CHILDID_SELF). Tests put theirs in place of the
-// system's: Wine's service is a stub that answers E_NOTIMPL.
+// The property service's calls, each for a window's client object. Tests put
+// theirs in place (Wine's service is a stub that answers E_NOTIMPL); nullptr:
+// the system's, which load oleacc and start COM at their first call.
 struct AnnotationCalls {
     bool (*setName)(HWND hwnd, const wchar_t* name);  // PROPID_ACC_NAME
     bool (*setLivePolite)(HWND hwnd);                 // UI Automation's LiveSetting
     void (*clear)(HWND hwnd);                         // both taken back
 };
-// nullptr: the system's, which load oleacc and start COM at their first call.
 void SetAnnotationCalls(const AnnotationCalls* calls);
 
-// Whether Windows says a screen reader is running (SPI_GETSCREENREADER).
-bool ScreenReaderOn();
+bool ScreenReaderOn();  // SPI_GETSCREENREADER
 
 // The annotations of one form's windows, given once a client of
 // accessibility asks for them and taken back when the form's window goes.
@@ -36,7 +34,6 @@ public:
     // A client has asked for the form's objects: nothing loads oleacc before.
     bool Asked() const { return asked_; }
     void MarkAsked() { asked_ = true; }
-
     // Screen readers call the window `name`; its window text stays as it is.
     void Name(HWND hwnd, const wchar_t* name);
     // A status label whose new text screen readers read out after what they
@@ -51,6 +48,8 @@ private:
 };
 
 // Has screen readers read a live region's new text, once.
-void AnnounceLiveRegion(HWND label);
+inline void AnnounceLiveRegion(HWND label) {
+    NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, label, OBJID_CLIENT, CHILDID_SELF);
+}
 
 }  // namespace ui

@@ -13,13 +13,12 @@ void Form::LoadIcons() {
     if (!design_.iconId) return;
     const auto load = [this](int metric) {
         const int size = SystemMetric(metric, dpi_);
-        return static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(design_.iconId), IMAGE_ICON, size,
-                                             size, LR_DEFAULTCOLOR));
+        return UniqueIcon(static_cast<HICON>(
+            LoadImageW(Instance(), MAKEINTRESOURCEW(design_.iconId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
     };
     // The window keeps drawing its old icons until it has the new ones, so
     // those are destroyed only after WM_SETICON.
-    UniqueIcon big(load(SM_CXICON));
-    UniqueIcon small(load(SM_CXSMICON));
+    UniqueIcon big = load(SM_CXICON), small = load(SM_CXSMICON);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
     SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
     bigIcon_ = std::move(big);
@@ -72,16 +71,10 @@ void Form::Layout() {
     RECT frame{0, 0, TwipsToPixels(design_.clientWidth, dpi_), TwipsToPixels(design_.clientHeight, dpi_)};
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
-    using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-    static const auto adjustForDpi = UserProc<AdjustForDpiFn>("AdjustWindowRectExForDpi");
-    if (adjustForDpi) {
-        adjustForDpi(&frame, style, FALSE, exStyle, dpi_);
-    } else {
-        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    }
+    static const auto forDpi = UserProc<decltype(&AdjustWindowRectExForDpi)>("AdjustWindowRectExForDpi");
+    forDpi ? forDpi(&frame, style, FALSE, exStyle, dpi_) : AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
     for (LiveControl& c : controls_) {
         if (!c.hwnd) continue;
         const ControlDesign& cs = *c.design;
@@ -101,11 +94,6 @@ LiveControl* Form::Find(int id, HWND hwnd) const {
     return nullptr;
 }
 
-HWND Form::Control(int id) const {
-    const LiveControl* c = Find(id);
-    return c ? c->hwnd : nullptr;
-}
-
 void Form::SetCaption(int id, const std::wstring& text) {
     LiveControl* c = Find(id);
     if (!c || c->text == text) return;
@@ -116,11 +104,6 @@ void Form::SetCaption(int id, const std::wstring& text) {
     if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != FormFonts::DigitShape(c->text))) {
         Fit(*c);
     }
-}
-
-COLORREF Form::ForeColour(int id) const {
-    const LiveControl* c = Find(id);
-    return c ? c->fore : kNoColour;
 }
 
 void Form::SetForeColour(int id, COLORREF colour) {

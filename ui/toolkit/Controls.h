@@ -29,10 +29,8 @@ struct LiveControl {
 class ControlTip {
 public:
     void Add(HWND owner, HWND control, const wchar_t* text);
-    // The message loop's mouse messages for the owner, which the tip needs.
-    void Relay(const MSG& msg) const;
-    // The owner window has been destroyed, and the tip with it.
-    void Forget() { tip_ = nullptr; }
+    void Relay(const MSG& msg) const;  // the loop's mouse messages for the owner
+    void Forget() { tip_ = nullptr; }  // gone with the owner window
 
 private:
     HWND tip_ = nullptr;  // owned by the owner window
@@ -44,16 +42,14 @@ class Keyboard {
 public:
     explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
 
-    // Once the form's controls are made: the buttons, by their tab indexes;
-    // nullptr once its window is gone.
+    // Once the form's controls are made (the tab order is the buttons' tab
+    // indexes); nullptr once its window is gone.
     void Attach(HWND form);
-    // Tab, Enter and Esc on their way through the message loop.
-    bool PreTranslate(MSG& msg);
+    bool PreTranslate(MSG& msg);  // Tab, Enter and Esc on their way through the loop
     // Presses the button of IDOK (Enter: the focused push button, otherwise
     // the default one) or of IDCANCEL (Esc), as a click would.
     void Press(UINT id) const;
-    // Gives the default-button look to this button alone.
-    void ShowAsDefault(HWND button) const;
+    void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
     // WM_ACTIVATE going inactive, and WM_SETFOCUS.
     void Deactivated();
     void Refocus() const;
@@ -65,6 +61,27 @@ private:
     HWND form_ = nullptr;
     std::vector<HWND> tabOrder_;
     HWND lastFocus_ = nullptr;
+};
+
+// Focus rectangles and access-key underlines, hidden from a mouse user and
+// shown once the keyboard is used. The dialog manager initialises a dialog's
+// UI state when it makes it and clears the hidden flags when it sees Tab, an
+// arrow or Alt; a form must do both itself, or its buttons draw their focus
+// rectangle for everyone from the first show.
+class FocusCues {
+public:
+    // At a window's first show: the system hides both cues if the last input
+    // was the mouse's and shows them if it was the keyboard's; a user who
+    // asked Windows always to show them sees them from the start.
+    void Initialise(HWND window);
+    // Tab, an arrow or Alt shows both cues for the rest of the window's life.
+    static void KeyPressed(HWND window, const MSG& msg);
+    // Where "always show the keyboard cues" is read; nullptr: the system's
+    // setting (SPI_GETKEYBOARDCUES).
+    static void SetAlwaysShownSource(bool (*source)());
+
+private:
+    HWND initialisedFor_ = nullptr;  // a form's window can be made anew
 };
 
 }  // namespace ui

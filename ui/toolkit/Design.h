@@ -13,11 +13,10 @@ struct FontDesign {
     double points;
     bool bold = false;
     BYTE charset = GB2312_CHARSET;
-    // Asked for instead when the face is not installed; nullptr: GDI chooses.
-    const wchar_t* fallback = nullptr;
+    const wchar_t* fallback = nullptr;  // asked for where the face is missing; nullptr: GDI chooses
 };
 
-// A form's default font, which every control without a font of its own uses.
+// The font of every control without a font of its own.
 inline constexpr FontDesign kDefaultFont{L"SimSun", 9.0};
 
 enum class ControlKind { Label, Panel, Button, ProgressBar };
@@ -32,14 +31,12 @@ enum ControlFlags : unsigned {
 };
 
 inline constexpr COLORREF kNoColour = CLR_INVALID;
-// The designs' colours, by name.
 inline constexpr COLORREF kWhite = 0x00FFFFFF;
 inline constexpr COLORREF kLightGrey = 0x00C0C0C0;
 inline constexpr COLORREF kGrey = 0x00808080;
 inline constexpr COLORREF kDarkGrey = 0x00404040;
 
-// The system's arrow-with-hourglass pointer (IDC_APPSTARTING).
-inline constexpr WORD kCursorAppStarting = 32650;
+inline constexpr WORD kCursorAppStarting = 32650;  // IDC_APPSTARTING, the arrow with an hourglass
 
 struct ControlDesign {
     int id;
@@ -73,8 +70,7 @@ struct FormDesign {
     int iconId = 0;                // 0: no icon
     bool centreAtLoad = false;     // otherwise centred at the first show
     bool createAfterLoad = false;  // the load handler runs before the window exists
-    // What screen readers call it, its caption left as it is; nullptr: its caption.
-    const wchar_t* accessibleName = nullptr;
+    const wchar_t* accessibleName = nullptr;  // what screen readers call it; nullptr: its caption
 };
 
 }  // namespace ui

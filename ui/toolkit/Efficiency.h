@@ -8,20 +8,17 @@
 
 namespace ui {
 
-// SetProcessInformation(ProcessPowerThrottling) on this process: true when
-// Windows took it. Replaceable, so that tests see the calls in order.
-using PowerThrottlingCall = bool (*)(const PROCESS_POWER_THROTTLING_STATE& state);
+// SetProcessInformation(ProcessPowerThrottling) on this process, true when
+// Windows took it; tests put theirs in place to see the calls in order.
 // nullptr goes back to the system's call.
-void UsePowerThrottlingCall(PowerThrottlingCall call);
+void UsePowerThrottlingCall(bool (*call)(const PROCESS_POWER_THROTTLING_STATE& state));
 
 // At start: the process runs efficiently from here on, where Windows can.
 void RunEfficiently();
-// Whether the process runs efficiently now.
 bool RunningEfficiently();
 
-// For its lifetime, the process runs at full speed (the high QoS level a
-// process that says how it wants to run gets); then efficiently again. Does
-// nothing where the process does not run efficiently.
+// For its lifetime, the process runs at full speed (the high QoS level), then
+// efficiently again; nothing where it does not run efficiently.
 class FullSpeed {
 public:
     FullSpeed();

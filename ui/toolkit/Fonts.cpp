@@ -57,12 +57,9 @@ FormFonts::Cache FormFonts::ChangeDpi(UINT dpi) {
     return std::exchange(fonts_, Cache{});
 }
 
-std::wstring FormFonts::DigitShape(const std::wstring& text) {
-    std::wstring shape = text;
-    for (wchar_t& ch : shape) {
-        if (ch >= L'0' && ch <= L'9') ch = L'0';
-    }
-    return shape;
+std::wstring FormFonts::DigitShape(std::wstring text) {
+    std::replace_if(text.begin(), text.end(), [](wchar_t ch) { return ch >= L'0' && ch <= L'9'; }, L'0');
+    return text;
 }
 
 SIZE FormFonts::TextSize(const LiveControl& c, double points, bool& evenDigits) {

@@ -8,13 +8,12 @@
 
 #include "ui/toolkit/Controls.h"
 #include "ui/toolkit/Design.h"
-#include "ui/toolkit/Geometry.h"
 #include "ui/toolkit/Handles.h"
+#include "ui/toolkit/Monitors.h"
 
 namespace ui {
 
-// Whether a font face is installed (for any character set).
-bool FontInstalled(const wchar_t* face);
+bool FontInstalled(const wchar_t* face);  // for any character set
 // The face to ask for: the design's, or its fallback where that is missing.
 const wchar_t* FaceFor(const FontDesign& design, bool (*installed)(const wchar_t*) = &FontInstalled);
 
@@ -26,14 +25,12 @@ public:
     // Fonts for another DPI from now on. The old ones are handed back, to live
     // until every control has been given its new one.
     [[nodiscard]] Cache ChangeDpi(UINT dpi);
-    // Sizes an autosized label to its text; one kept left of a neighbour
-    // steps its font down in half-points to fit (see Form::FitLeftOf).
+    // Sizes an autosized label to its text (see Form::FitLeftOf).
     void Fit(LiveControl& c, const LiveControl* neighbour);
-    // The text with each digit as '0'.
-    static std::wstring DigitShape(const std::wstring& text);
+    static std::wstring DigitShape(std::wstring text);  // each digit as '0'
 
 private:
-    // evenDigits is cleared when the font's ten digits differ in width.
+    // Clears evenDigits when the font's ten digits differ in width.
     SIZE TextSize(const LiveControl& c, double points, bool& evenDigits);
 
     UINT dpi_ = kDefaultDpi;

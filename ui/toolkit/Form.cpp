@@ -1,16 +1,25 @@
-// A form's life: its window made, its messages handled, shown, hidden and
-// unloaded, and the one instance per kind.
+// A form's life: its window made, its messages handled, placed, shown,
+// hidden and unloaded, and the one instance per kind.
 #include "ui/toolkit/Form.h"
 
 #include <windowsx.h>
 
-#include "ui/toolkit/Colours.h"
 #include "ui/toolkit/Program.h"
 #include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
 
-Form::Form(const FormDesign& design) : design_(design) {}
+namespace {
+
+RECT WindowRect(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+SIZE SizeOf(const RECT& rect) { return {rect.right - rect.left, rect.bottom - rect.top}; }
+
+}  // namespace
 
 Form::~Form() {
     // Normally gone by now; a form dropped without an unload still takes its
@@ -21,18 +30,7 @@ Form::~Form() {
 void Form::Load() {
     if (hwnd_ || loading_) return;
     loading_ = true;
-    if (design_.createAfterLoad) {
-        Form_Load();
-        CreateWindowNow();
-    } else {
-        CreateWindowNow();
-        Form_Load();
-    }
-    loading_ = false;
-}
-
-void Form::CreateWindowNow() {
-    if (hwnd_) return;
+    if (design_.createAfterLoad) Form_Load();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &Form::StaticWndProc;
@@ -43,6 +41,8 @@ void Form::CreateWindowNow() {
     // Made hidden at the origin, then sized for the DPI of where it lands.
     CreateWindowExW(design_.exStyle, design_.className, design_.caption, design_.style & ~WS_VISIBLE, 0, 0, 0,
                     0, nullptr, nullptr, Instance(), this);
+    if (!design_.createAfterLoad) Form_Load();
+    loading_ = false;
 }
 
 LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -116,10 +116,9 @@ void Form::OnCreate() {
     for (Timer* t : timers_) {
         if (t->Enabled()) t->Start(hwnd_);
     }
-    if (design_.centreAtLoad) {
-        CentreOn(nullptr);
-        positioned_ = true;
-    }
+    if (!design_.centreAtLoad) return;
+    CentreOn(nullptr);
+    positioned_ = true;
 }
 
 void Form::OnNcDestroy() {
@@ -152,20 +151,6 @@ void Form::OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested) {
     if (centredOn) CentreIn(*centredOn);
 }
 
-void Form::OnPaint() {
-    PaintScope paint(hwnd_);
-    PaintInto(paint.dc(), &paint.area());
-}
-
-HBRUSH Form::OnCtlColorStatic(HDC dc, HWND label) {
-    const LiveControl* c = Find(0, label);
-    if (!c || c->design->back == kNoColour) return nullptr;
-    const TextColours colours = LabelColours(c->fore, c->design->back, design_.back);
-    SetTextColor(dc, colours.text);
-    SetBkColor(dc, colours.back);
-    return BrushFor(colours.back);
-}
-
 bool Form::OnSetCursor(UINT hitTest) {
     if (!design_.cursorId || hitTest != HTCLIENT) return false;
     SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(design_.cursorId)));
@@ -189,29 +174,46 @@ void Form::OnControlCommand(UINT id, UINT code, HWND from) {
         if (code == BN_SETFOCUS) keys_.ShowAsDefault(from);
         if (code != BN_CLICKED) return;
     }
-    if (id == IDOK || id == IDCANCEL) {
-        keys_.Press(id);
-    } else {
-        OnCommand(id);
-    }
+    if (id == IDOK || id == IDCANCEL) return keys_.Press(id);
+    OnCommand(id);
+}
+
+void Form::MoveTo(POINT at) { SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); }
+
+void Form::CentreIn(const RECT& monitor) { MoveTo(CentredIn(monitor, SizeOf(WindowRect(hwnd_)))); }
+
+void Form::CentreOn(HWND window) {
+    Load();
+    const auto area = hwnd_ ? Monitors().ofWindow(window ? window : hwnd_, MONITOR_DEFAULTTOPRIMARY) : std::nullopt;
+    if (!area) return;
+    CentreIn(area->monitor);
+    positioned_ = true;
+}
+
+std::optional<RECT> Form::CentredOn() const {
+    const std::optional<MonitorArea> area = Monitors().ofWindow(hwnd_, MONITOR_DEFAULTTONULL);
+    const RECT rect = WindowRect(hwnd_);
+    const POINT centred = area ? CentredIn(area->monitor, SizeOf(rect)) : POINT{};
+    if (!area || centred.x != rect.left || centred.y != rect.top) return std::nullopt;
+    return area->monitor;
 }
 
 void Form::Show() {
     Load();
     if (!hwnd_) return;
+    // A window hidden on a monitor that has been unplugged since would come
+    // back where nobody can see it or reach it.
+    const MonitorCalls& monitors = Monitors();
     if (!positioned_) {
         CentreOn(nullptr);
-        positioned_ = true;
-    } else {
-        KeepOnAMonitor();
+    } else if (!monitors.ofWindow(hwnd_, MONITOR_DEFAULTTONULL)) {
+        const auto nearest = monitors.ofWindow(hwnd_, MONITOR_DEFAULTTONEAREST);
+        if (nearest) MoveTo(MovedOnto(WindowRect(hwnd_), nearest->work));
     }
+    positioned_ = true;
     cues_.Initialise(hwnd_);
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
-}
-
-void Form::Hide() {
-    if (hwnd_) ShowWindow(hwnd_, SW_HIDE);
 }
 
 void Form::Unload() {
@@ -229,37 +231,27 @@ void Form::Unload() {
     if (LoadedFormCount() == 0) PostQuitMessage(0);
 }
 
-bool Form::Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
-
 void Timer::SetEnabled(bool enabled) {
     enabled_ = enabled;
+    // Without a window, a design-time setting: it takes effect when the
+    // window is made. Re-setting restarts the count.
     HWND hwnd = owner_.Hwnd();
-    if (!hwnd) return;  // a design-time setting: it takes effect when the window is made
-    if (enabled) {
-        Start(hwnd);  // re-setting restarts the count
-    } else {
-        KillTimer(hwnd, id_);
-    }
+    if (hwnd && enabled) Start(hwnd);
+    if (hwnd && !enabled) KillTimer(hwnd, id_);
 }
 
 void Timer::Start(HWND hwnd) const {
-    using SetCoalescableTimerFn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC, ULONG);
     // With the default tolerance SetCoalescableTimer is SetTimer.
-    static const auto coalescable = UserProc<SetCoalescableTimerFn>("SetCoalescableTimer");
-    if (tolerance_ != TIMERV_DEFAULT_COALESCING && coalescable &&
-        coalescable(hwnd, id_, interval_, nullptr, tolerance_)) {
-        return;
+    static const auto coalescable = UserProc<decltype(&SetCoalescableTimer)>("SetCoalescableTimer");
+    if (tolerance_ == TIMERV_DEFAULT_COALESCING || !coalescable ||
+        !coalescable(hwnd, id_, interval_, nullptr, tolerance_)) {
+        SetTimer(hwnd, id_, interval_, nullptr);
     }
-    SetTimer(hwnd, id_, interval_, nullptr);
 }
 
 void FormSlotBase::Adopt(std::unique_ptr<Form> form) {
     form_ = std::move(form);
     form_->slot_ = this;
-}
-
-void FormSlotBase::Unload() {
-    if (form_) form_->Unload();
 }
 
 void FormSlotBase::Retire() {

@@ -12,65 +12,58 @@
 
 #include "ui/toolkit/Accessibility.h"
 #include "ui/toolkit/Controls.h"
-#include "ui/toolkit/Design.h"
-#include "ui/toolkit/FocusCues.h"
 #include "ui/toolkit/Fonts.h"
-#include "ui/toolkit/Geometry.h"
-#include "ui/toolkit/Handles.h"
-#include "ui/toolkit/Monitors.h"
 
 namespace ui {
 
 class FormSlotBase;
 class Timer;
 
+// Where high contrast is read from: tests turn it on and off through this;
+// nullptr: the system's setting. Read at once, and again on each change.
+void SetHighContrastSource(bool (*source)());
+
 class Form {
 public:
-    explicit Form(const FormDesign& design);
+    explicit Form(const FormDesign& design) : design_(design) {}
     virtual ~Form();
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
 
-    // Create the window and run the load handler; the window stays hidden.
+    // Makes the window, hidden, and runs the load handler.
     void Load();
-    // Load if needed, then make the window visible; the caller goes on at once.
+    // Show and CentreOn load first where needed. CentreOn: on the monitor that
+    // holds another window (its own when that is nullptr).
     void Show();
-    void Hide();
-    // Load if needed, then centre the window on the monitor that holds another
-    // window (its own when that is nullptr).
+    void Hide() { if (hwnd_) ShowWindow(hwnd_, SW_HIDE); }
     void CentreOn(HWND window);
-    // Run the unload handler, then destroy the window and its controls; the
-    // next use of this kind makes a fresh instance. Does nothing when not loaded.
+    // Runs the unload handler, then destroys the window and its controls; the
+    // next use of this kind makes a fresh instance. Nothing when not loaded.
     void Unload();
 
     bool Loaded() const { return hwnd_ != nullptr; }
-    bool Visible() const;
+    bool Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
     HWND Hwnd() const { return hwnd_; }
     UINT Dpi() const { return dpi_; }
 
-    HWND Control(int id) const;
-    std::wstring Caption(int id) const {
-        const LiveControl* c = Find(id);
-        return c ? c->text : std::wstring();
-    }
-    // Sets a control's text; a label with autosize fits itself to it. An
-    // unchanged text neither repaints nor resizes anything.
+    HWND Control(int id) const { return Find(id) ? Find(id)->hwnd : nullptr; }
+    // An autosized label fits itself to its new text; an unchanged text
+    // neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
-    COLORREF ForeColour(int id) const;
+    std::wstring Caption(int id) const { return Find(id) ? Find(id)->text : L""; }
+    COLORREF ForeColour(int id) const { return Find(id) ? Find(id)->fore : kNoColour; }
     void SetForeColour(int id, COLORREF colour);
     // An autosized label that must end left of another control: when its
     // text would reach that control, its font steps down in half-points
     // (never below minPoints) until the text fits; it grows back as far as
     // the design's size when the text allows.
     void FitLeftOf(int id, int neighbourId, double minPoints);
-    // A tooltip over one control (the progress bar's).
     void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
 
-    // The message loop's share: tab order, Enter and Esc, and the mouse
-    // messages the tip needs.
+    // The message loop's share: the keys, and the mouse messages the tip needs.
     bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
     void RelayToTip(const MSG& msg) const { tip_.Relay(msg); }
-    // A timer of this form: set with the window when enabled before it.
+    // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
 protected:
@@ -78,11 +71,8 @@ protected:
     virtual void Form_Unload() {}
     virtual void Form_Click() {}
     virtual void OnTimer(UINT_PTR /*id*/) {}
-    // A button click or menu command.
-    virtual void OnCommand(UINT /*id*/) {}
-    // A close asked for from outside (WM_CLOSE: Alt+F4, another program);
-    // unloads the form unless the form says otherwise.
-    virtual void OnClose() { Unload(); }
+    virtual void OnCommand(UINT /*id*/) {}  // a button click or menu command
+    virtual void OnClose() { Unload(); }  // WM_CLOSE: Alt+F4, another program
     // A key pressed while the form itself, not a control, has the focus.
     virtual void Form_KeyDown(WPARAM /*key*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -96,7 +86,6 @@ private:
     friend class FormSlotBase;
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    void CreateWindowNow();
     void OnCreate();
     void OnNcDestroy();
     void OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested);
@@ -108,36 +97,27 @@ private:
 
     void CreateControls();
     void Layout();
-    // The monitor the window stands centred on, if it does.
-    std::optional<RECT> CentredOn() const;
+    std::optional<RECT> CentredOn() const;  // the monitor, if it stands centred on one
     void MoveTo(POINT at);
     void CentreIn(const RECT& monitor);
-    // Onto the nearest monitor, if the one it was on has gone.
-    void KeepOnAMonitor();
-    // Background, panels and lines into any DC: the window's own painting,
-    // and a themed child's request for what lies behind its transparent parts
-    // (the whole client area, when no area is given).
+    // Background, panels and lines into any DC (the whole client area, when
+    // no area is given).
     void PaintInto(HDC dc, const RECT* area = nullptr);
-    // High contrast turned on or off, or the system colours changed.
-    void ColoursChanged(bool systemColours);
+    void ColoursChanged(bool systemColours);  // or high contrast turned on or off
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
-    // The control of that id, or of that window when one is given.
+    // By id, or by window when one is given.
     LiveControl* Find(int id, HWND hwnd = nullptr) const;
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = kDefaultDpi;
-    bool loading_ = false;
-    bool unloading_ = false;
-    bool positioned_ = false;
-    bool pressed_ = false;
+    bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false;
     FormSlotBase* slot_ = nullptr;
     std::vector<LiveControl> controls_;
     std::map<COLORREF, UniqueBrush> brushes_;
-    UniqueIcon bigIcon_;
-    UniqueIcon smallIcon_;
+    UniqueIcon bigIcon_, smallIcon_;
     std::vector<Timer*> timers_;
     FormFonts fonts_;
     Keyboard keys_{controls_};
@@ -166,9 +146,7 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const { return enabled_; }
     UINT Interval() const { return interval_; }
-    UINT_PTR Id() const { return id_; }
-    // Sets the system's timer going, on a window that exists.
-    void Start(HWND hwnd) const;
+    void Start(HWND hwnd) const;  // on a window that exists
 
 private:
     Form& owner_;
@@ -183,8 +161,7 @@ class FormSlotBase {
 public:
     bool Exists() const { return form_ != nullptr; }
     bool Loaded() const { return form_ && form_->Loaded(); }
-    // Unloading a form kind that is not loaded does nothing.
-    void Unload();
+    void Unload() { if (form_) form_->Unload(); }
 
 protected:
     void Adopt(std::unique_ptr<Form> form);

@@ -19,8 +19,6 @@ public:
         if (this != &other) reset(std::exchange(other.h_, nullptr));
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
 
     H get() const { return h_; }
     explicit operator bool() const { return h_ != nullptr; }
@@ -38,11 +36,11 @@ struct CloseIcon { void operator()(HICON h) const { DestroyIcon(h); } };
 struct CloseMenu { void operator()(HMENU h) const { DestroyMenu(h); } };
 struct CloseKernelHandle { void operator()(HANDLE h) const { CloseHandle(h); } };
 struct CloseMemoryDc { void operator()(HDC h) const { DeleteDC(h); } };
+struct ReleaseScreenDc { void operator()(HDC h) const { ReleaseDC(nullptr, h); } };
 struct ReleaseCom {
     template <class I>
     void operator()(I* p) const { p->Release(); }
 };
-struct ReleaseScreenDc { void operator()(HDC h) const { ReleaseDC(nullptr, h); } };
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;
@@ -51,25 +49,23 @@ using UniqueIcon = UniqueHandle<HICON, CloseIcon>;
 using UniqueMenu = UniqueHandle<HMENU, CloseMenu>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
 using UniqueMemoryDc = UniqueHandle<HDC, CloseMemoryDc>;
-// A COM interface pointer, released once.
+using UniqueScreenDc = UniqueHandle<HDC, ReleaseScreenDc>;  // GetDC(nullptr)
 template <class I>
 using UniqueCom = UniqueHandle<I*, ReleaseCom>;
-using UniqueScreenDc = UniqueHandle<HDC, ReleaseScreenDc>;  // GetDC(nullptr)
 
 // BeginPaint/EndPaint for the length of a scope.
 class PaintScope {
 public:
-    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { hdc_ = BeginPaint(hwnd_, &ps_); }
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd), hdc_(BeginPaint(hwnd, &ps_)) {}
     ~PaintScope() { EndPaint(hwnd_, &ps_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
+    PaintScope(const PaintScope&) = delete;  // and, with its const members, not assigned
     HDC dc() const { return hdc_; }
     const RECT& area() const { return ps_.rcPaint; }
 
 private:
-    HWND hwnd_;
+    const HWND hwnd_;
     PAINTSTRUCT ps_{};
-    HDC hdc_;
+    const HDC hdc_;
 };
 
 // SelectObject that puts the previous object back when the scope ends.
@@ -78,11 +74,10 @@ public:
     SelectScope(HDC hdc, HGDIOBJ obj) : hdc_(hdc), old_(SelectObject(hdc, obj)) {}
     ~SelectScope() { SelectObject(hdc_, old_); }
     SelectScope(const SelectScope&) = delete;
-    SelectScope& operator=(const SelectScope&) = delete;
 
 private:
-    HDC hdc_;
-    HGDIOBJ old_;
+    const HDC hdc_;
+    const HGDIOBJ old_;
 };
 
 }  // namespace ui

@@ -1,12 +1,23 @@
-// The keyboard in a form: the tab order, Enter and Esc, and the default
-// button that moves with the focus as it does in a dialog.
+// The keyboard in a form: the tab order, Enter and Esc, the default button
+// that moves with the focus, and the cues, as they are in a dialog.
 #include "ui/toolkit/Controls.h"
 
 #include <algorithm>
 
-#include "ui/toolkit/FocusCues.h"
-
 namespace ui {
+
+namespace {
+
+constexpr WORD kBothCues = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+
+bool SystemAlwaysShowsCues() {
+    BOOL always = FALSE;
+    return SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0) && always;
+}
+
+bool (*g_alwaysShowsCues)() = SystemAlwaysShowsCues;
+
+}  // namespace
 
 void Keyboard::Attach(HWND form) {
     form_ = form;
@@ -92,6 +103,28 @@ bool Keyboard::PreTranslate(MSG& msg) {
         }
     }
     return IsDialogMessageW(form_, &msg) != FALSE;
+}
+
+void FocusCues::SetAlwaysShownSource(bool (*source)()) {
+    g_alwaysShowsCues = source ? source : SystemAlwaysShowsCues;
+}
+
+void FocusCues::Initialise(HWND window) {
+    if (!window || window == initialisedFor_) return;
+    initialisedFor_ = window;
+    // The top-level window passes the state on to every child through
+    // DefWindowProc's WM_UPDATEUISTATE.
+    const WORD action = g_alwaysShowsCues() ? UIS_CLEAR : UIS_INITIALIZE;
+    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(action, kBothCues), 0);
+}
+
+void FocusCues::KeyPressed(HWND window, const MSG& msg) {
+    const bool arrow = msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN;  // left, up, right, down
+    const bool cueKey = msg.message == WM_SYSKEYDOWN ? msg.wParam == VK_MENU
+                                                     : msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || arrow);
+    // DefWindowProc sends nothing on when the state is already clear, so a
+    // second Tab costs a message and no repaint.
+    if (window && cueKey) SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
 }
 
 }  // namespace ui

@@ -3,15 +3,14 @@
 #include <shellscalingapi.h>
 
 #include <algorithm>
+#include <cmath>
 
+#include "ui/toolkit/Handles.h"
 #include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
 
 namespace {
-
-using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
-using EnableNonClientDpiScalingFn = BOOL(WINAPI*)(HWND);
 
 std::optional<MonitorArea> SystemOfWindow(HWND window, DWORD flags) {
     MONITORINFO mi{};
@@ -22,21 +21,37 @@ std::optional<MonitorArea> SystemOfWindow(HWND window, DWORD flags) {
 }
 
 std::optional<UINT> SystemDpiAt(const RECT& rect) {
+    using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
     // shcore.dll comes with Windows 8.1; Windows 7 has neither it nor the call.
     static const auto forMonitor = SystemDllProc<GetDpiForMonitorFn>(L"shcore.dll", "GetDpiForMonitor");
     HMONITOR monitor = MonitorFromRect(&rect, MONITOR_DEFAULTTONULL);
-    UINT x = 0;
-    UINT y = 0;
-    if (!forMonitor || !monitor || FAILED(forMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)) || !y) {
-        return std::nullopt;
-    }
+    UINT x = 0, y = 0;
+    if (!forMonitor || !monitor || FAILED(forMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)) || !y) return std::nullopt;
     return y;
 }
 
 }  // namespace
 
+int FontHeight(double points, UINT dpi) {
+    return -static_cast<int>(std::lround(points * static_cast<double>(dpi) / 72.0));
+}
+
+UINT WindowDpi(HWND hwnd) {
+    // The per-monitor DPI calls exist from Windows 10 1607 on.
+    static const auto forWindow = UserProc<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+    if (const UINT dpi = forWindow && hwnd ? forWindow(hwnd) : 0) return dpi;
+    const UniqueScreenDc screen(GetDC(nullptr));
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    return dpi > 0 ? static_cast<UINT>(dpi) : kDefaultDpi;
+}
+
+int SystemMetric(int index, UINT dpi) {
+    static const auto forDpi = UserProc<int(WINAPI*)(int, UINT)>("GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
+}
+
 MonitorCalls SystemMonitors() {
-    return {&SystemOfWindow, &SystemDpiAt, UserProc<EnableNonClientDpiScalingFn>("EnableNonClientDpiScaling")};
+    return {&SystemOfWindow, &SystemDpiAt, UserProc<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling")};
 }
 
 MonitorCalls& Monitors() {

@@ -1,6 +1,8 @@
-// Several monitors: which one holds a window or a rectangle, where a window
-// goes on it, and each one's DPI. The system calls go through a table that
-// tests can fill with monitors of their own, since Wine has only one.
+// The screen: twips, points and pixels at a DPI, and the monitors, which one
+// holds a window and where a window goes on it. Forms are laid out in twips
+// and converted with the window's DPI, so that they are as large (in inches)
+// on every screen. The monitor calls go through a table that tests can fill
+// with monitors of their own, since Wine has only one.
 #pragma once
 
 #include <windows.h>
@@ -9,28 +11,40 @@
 
 namespace ui {
 
+inline constexpr UINT kDefaultDpi = 96;
+// The DPIs a window can be given: Windows scales from 100 % to 500 %, and
+// half of 96 leaves room for whatever a driver reports below that.
+inline constexpr UINT kMinDpi = 96 / 2;
+inline constexpr UINT kMaxDpi = 96 * 5;
+
+// 15 twips a pixel at 96 DPI, 10 at 144.
+inline int TwipsToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+// A font size in points as a LOGFONT height (negative: the character height).
+int FontHeight(double points, UINT dpi);
+// The window's DPI; the system's where the per-window query is missing.
+UINT WindowDpi(HWND hwnd);
+// A system metric at a DPI; the system DPI's where the per-DPI query is missing.
+int SystemMetric(int index, UINT dpi);
+
 struct MonitorArea {
     RECT monitor;  // the whole screen
     RECT work;     // without the taskbar and the bars docked to its edges
 };
 
 struct MonitorCalls {
-    // MonitorFromWindow with its flags, and the monitor's areas; nothing when
-    // MONITOR_DEFAULTTONULL finds no monitor.
+    // MonitorFromWindow with its flags; nothing when MONITOR_DEFAULTTONULL
+    // finds no monitor.
     std::optional<MonitorArea> (*ofWindow)(HWND window, DWORD flags);
-    // The effective DPI of the monitor a rectangle of the screen lies on;
-    // nothing where there is no such monitor or Windows cannot say (before 8.1).
+    // The effective DPI of the monitor under a rectangle; nothing where there
+    // is none or Windows cannot say (before 8.1).
     std::optional<UINT> (*dpiAt)(const RECT& rect);
-    // EnableNonClientDpiScaling; nullptr before Windows 10 1607.
-    BOOL(WINAPI* enableNonClientDpiScaling)(HWND window);
+    BOOL(WINAPI* enableNonClientDpiScaling)(HWND window);  // nullptr before Windows 10 1607
 };
 
-// The calls in use: the system's unless a test has replaced them.
+// The calls in use, and the system's own for a test to put back.
 MonitorCalls& Monitors();
-// The system's own, for a test to put back.
 MonitorCalls SystemMonitors();
 
-// Where a window of that size goes to be centred on an area.
 POINT CentredIn(const RECT& area, SIZE size);
 // Where a window goes to lie on an area, moved as little as it can be; one
 // larger than the area keeps its top left corner on it.

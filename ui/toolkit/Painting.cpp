@@ -1,16 +1,46 @@
-// Drawing a form: its background, panels and lines, and the brushes it owns.
+// Drawing a form: its background, panels, lines and label colours, in the
+// design's colours or, while the user has high contrast on, the user's.
 #include "ui/toolkit/Form.h"
 
 #include <algorithm>
 
-#include "ui/toolkit/Colours.h"
-
 namespace ui {
+
+namespace {
+
+bool SystemHighContrast() {
+    HIGHCONTRASTW hc{};
+    hc.cbSize = sizeof hc;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+// The setting is the whole session's, so one copy serves every form; each
+// form reads it again on the change messages it receives.
+bool (*g_highContrastSource)() = &SystemHighContrast;
+std::optional<bool> g_highContrast;
+
+bool HighContrast() {
+    if (!g_highContrast) g_highContrast = g_highContrastSource();
+    return *g_highContrast;
+}
+
+// In high contrast each text takes both colours from one system pair, so it
+// meets the contrast the user chose: the form is a button face with button
+// text, as a dialog is, and a panel (with the labels on it) a window with
+// window text.
+COLORREF Chosen(COLORREF design, int system) { return HighContrast() ? GetSysColor(system) : design; }
+
+}  // namespace
+
+void SetHighContrastSource(bool (*source)()) {
+    g_highContrastSource = source ? source : &SystemHighContrast;
+    g_highContrast = g_highContrastSource();
+}
 
 void Form::PaintInto(HDC dc, const RECT* area) {
     RECT client;
     GetClientRect(hwnd_, &client);
-    FillRect(dc, area ? area : &client, BrushFor(FormColour(design_.back)));
+    FillRect(dc, area ? area : &client, BrushFor(Chosen(design_.back, COLOR_BTNFACE)));
     // Panels back to front, so the one listed first ends up on top.
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         const ControlDesign& cs = *it->design;
@@ -18,19 +48,37 @@ void Form::PaintInto(HDC dc, const RECT* area) {
         const RECT r{TwipsToPixels(cs.left, dpi_), TwipsToPixels(cs.top, dpi_),
                      TwipsToPixels(cs.left, dpi_) + TwipsToPixels(cs.width, dpi_),
                      TwipsToPixels(cs.top, dpi_) + TwipsToPixels(cs.height, dpi_)};
-        FillRect(dc, &r, BrushFor(PanelColour(cs.back)));
+        FillRect(dc, &r, BrushFor(Chosen(cs.back, COLOR_WINDOW)));
     }
     for (const LineDesign& line : design_.lines) {
         const int width = std::max(1, MulDiv(line.widthPixels, static_cast<int>(dpi_), kDefaultDpi));
-        UniquePen pen(CreatePen(PS_SOLID, width, LineColour(line.colour)));
+        UniquePen pen(CreatePen(PS_SOLID, width, Chosen(line.colour, COLOR_BTNTEXT)));  // on the form
         SelectScope selected(dc, pen.get());
         MoveToEx(dc, TwipsToPixels(line.x1, dpi_), TwipsToPixels(line.y1, dpi_), nullptr);
         LineTo(dc, TwipsToPixels(line.x2, dpi_), TwipsToPixels(line.y2, dpi_));
     }
 }
 
+void Form::OnPaint() {
+    PaintScope paint(hwnd_);
+    PaintInto(paint.dc(), &paint.area());
+}
+
+HBRUSH Form::OnCtlColorStatic(HDC dc, HWND label) {
+    const LiveControl* c = Find(0, label);
+    if (!c || c->design->back == kNoColour) return nullptr;
+    // The design's text colour is dropped too, even a meaningful one such as
+    // the free-memory figure's: on a pair the user did not choose it may not
+    // be readable. A label whose back is the form's own sits on the form.
+    const bool onForm = c->design->back == design_.back;
+    const COLORREF back = Chosen(c->design->back, onForm ? COLOR_BTNFACE : COLOR_WINDOW);
+    SetTextColor(dc, Chosen(c->fore, onForm ? COLOR_BTNTEXT : COLOR_WINDOWTEXT));
+    SetBkColor(dc, back);
+    return BrushFor(back);
+}
+
 void Form::ColoursChanged(bool systemColours) {
-    ReadHighContrast();
+    g_highContrast = g_highContrastSource();
     if (systemColours) {
         // Common controls keep copies of the system colours and hear of a
         // change only from their parent.

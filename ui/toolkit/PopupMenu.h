@@ -11,17 +11,27 @@
 namespace ui {
 
 struct MenuItemDesign {
-    UINT id;               // 0 for a separator
+    UINT id;                 // 0 for a separator
     const wchar_t* caption;  // nullptr for a separator
     bool enabled;
 };
 
 class PopupMenu {
 public:
-    explicit PopupMenu(std::span<const MenuItemDesign> items);
+    explicit PopupMenu(std::span<const MenuItemDesign> items) : menu_(CreatePopupMenu()) {
+        for (const MenuItemDesign& item : items) {
+            const UINT flags = !item.caption ? MF_SEPARATOR : MF_STRING | (item.enabled ? MF_ENABLED : MF_GRAYED);
+            AppendMenuW(menu_.get(), flags, item.id, item.caption);
+        }
+    }
     HMENU Handle() const { return menu_.get(); }
-    void SetEnabled(UINT id, bool enabled);
-    bool Enabled(UINT id) const;
+    void SetEnabled(UINT id, bool enabled) {
+        EnableMenuItem(menu_.get(), id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    }
+    bool Enabled(UINT id) const {
+        const UINT state = GetMenuState(menu_.get(), id, MF_BYCOMMAND);
+        return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+    }
 
 private:
     UniqueMenu menu_;

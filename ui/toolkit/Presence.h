@@ -1,15 +1,15 @@
 // Whether the user can see the program at all: the session locked or
 // disconnected, the display off, the machine asleep. A window hands its
-// session and power notices to a Presence, which says when that changes; the
-// registrations for those notices are made and undone here.
+// session and power notices to a Presence, which says when that changes and
+// makes and undoes the registrations for them.
 #pragma once
 
 #include <windows.h>
 
 namespace ui {
 
-// The system calls behind the notices. An interface, so that tests can stand
-// in a system that fails at logon or counts the calls; Wine's are stubs.
+// The system calls behind the notices, so that tests can stand in a system
+// that fails at logon or counts the calls; Wine's are stubs.
 class PresenceSystem {
 public:
     virtual ~PresenceSystem() = default;
@@ -19,15 +19,11 @@ public:
     // RegisterPowerSettingNotification to the window; nullptr where it failed.
     virtual HPOWERNOTIFY RegisterPowerSetting(HWND window, const GUID& setting) = 0;
     virtual void UnregisterPowerSetting(HPOWERNOTIFY notice) = 0;
-    // Windows 8 and later say the state of the session's own display.
-    virtual bool Windows8OrLater() = 0;
-    // Milliseconds since some fixed moment.
-    virtual ULONGLONG Now() = 0;
+    virtual bool Windows8OrLater() = 0;  // which say the state of the session's own display
+    virtual ULONGLONG Now() = 0;  // milliseconds
 };
 
-// The system's calls, unless a test has put its own in place.
-PresenceSystem& CurrentPresenceSystem();
-// Puts a stand-in in place; nullptr goes back to the system's.
+// A stand-in for the system's calls; nullptr goes back to the system's.
 void UsePresenceSystem(PresenceSystem* system);
 
 class Presence {
@@ -42,13 +38,10 @@ public:
     Presence(const Presence&) = delete;
     Presence& operator=(const Presence&) = delete;
 
-    // Registers the window for the notices; Stop undoes it, and must run
-    // before the window is destroyed.
+    // Stop, which undoes the registrations, must run before the window goes.
     void Start(HWND window);
     void Stop();
-    // Tries a registration refused at logon again, once its time has come;
-    // the caller's refresh calls this.
-    void Retry();
+    void Retry();  // from the caller's refresh: a registration refused at logon
     // A window message: whether the user went out of sight or came back.
     Change OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
@@ -57,16 +50,14 @@ public:
 
 private:
     void RegisterSession();
+    void OnSessionChange(WPARAM change);
+    void OnPowerBroadcast(WPARAM event, LPARAM lParam);
 
     HWND window_ = nullptr;
-    bool sessionRegistered_ = false;
-    bool sessionRetry_ = false;
+    bool sessionRegistered_ = false, sessionRetry_ = false;
     ULONGLONG nextTry_ = 0;
     HPOWERNOTIFY display_ = nullptr;
-    bool locked_ = false;
-    bool disconnected_ = false;
-    bool displayOff_ = false;
-    bool suspended_ = false;
+    bool locked_ = false, disconnected_ = false, displayOff_ = false, suspended_ = false;
 };
 
 }  // namespace ui

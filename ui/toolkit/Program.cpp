@@ -19,10 +19,8 @@ std::vector<std::unique_ptr<Form>> g_retired;
 std::vector<Form*> g_liveForms;
 
 Form* LiveFormOf(HWND root) {
-    for (Form* f : g_liveForms) {
-        if (f->Hwnd() == root) return f;
-    }
-    return nullptr;
+    const auto found = std::find_if(g_liveForms.begin(), g_liveForms.end(), [&](Form* f) { return f->Hwnd() == root; });
+    return found == g_liveForms.end() ? nullptr : *found;
 }
 
 }  // namespace
@@ -55,12 +53,10 @@ InstanceClaim ClaimInstance(const wchar_t* name) {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
     // Read at once: nothing may run between the call and its error code.
     const DWORD error = GetLastError();
-    InstanceClaim claim{UniqueKernelHandle(mutex), false};
     // A copy that runs elevated, or under another account in this session,
     // made the mutex with a descriptor this account may not open: that is a
     // running copy too, not the absence of one.
-    claim.previous = mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
-    return claim;
+    return {UniqueKernelHandle(mutex), mutex ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED};
 }
 
 HINSTANCE Instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }
@@ -84,12 +80,6 @@ int Run() {
     }
     CollectRetired();
     return static_cast<int>(msg.wParam);
-}
-
-void End() { ExitProcess(0); }
-
-int MsgBox(const std::wstring& text, UINT style, const wchar_t* title, HWND owner) {
-    return MessageBoxW(owner, text.c_str(), title, style);
 }
 
 }  // namespace ui

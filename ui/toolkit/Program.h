@@ -13,8 +13,8 @@ namespace ui {
 
 class Form;
 
-// Registers the window classes' common parts, the common controls, and the
-// single-instance mutex; the first call of the program.
+// The first call of the program: the single-instance mutex, then the common
+// controls.
 void Startup(HINSTANCE instance, const wchar_t* instanceName);
 HINSTANCE Instance();
 
@@ -24,25 +24,23 @@ struct InstanceClaim {
     bool previous;
 };
 [[nodiscard]] InstanceClaim ClaimInstance(const wchar_t* name);
-
-// True when another copy of the program was already running at Startup.
+// Whether another copy of the program was already running at Startup.
 bool PreviousInstance();
 
-// Number of forms with a window; when it drops to zero the program ends.
+// Forms with a window; when none is left the program ends.
 int LoadedFormCount();
-
 // The message loop; returns the exit code once the last form is unloaded.
 int Run();
-
 // Frees the forms retired by Unload. The loop does it after each message, so
 // that a form may unload itself from inside its own handlers.
 void CollectRetired();
-
 // Ends the program at once, running no unload handler.
-[[noreturn]] void End();
+[[noreturn]] inline void End() { ExitProcess(0); }
 
-// A message box; the caller gives its title, as the toolkit knows no program.
-int MsgBox(const std::wstring& text, UINT style, const wchar_t* title, HWND owner = nullptr);
+// The caller gives the title, as the toolkit knows no program.
+inline int MsgBox(const std::wstring& text, UINT style, const wchar_t* title, HWND owner = nullptr) {
+    return MessageBoxW(owner, text.c_str(), title, style);
+}
 
 namespace detail {
 // The forms' own bookkeeping: a window made, a window gone, a form unloaded.

@@ -14,29 +14,22 @@ Fn SystemProc(const wchar_t* module, const char* name) {
     return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
 }
 
-// Loads a DLL from the system folder and nowhere else, by its full path (the
-// LOAD_LIBRARY_SEARCH_SYSTEM32 flag needs KB2533623 on Windows 7). It stays
-// loaded, so that what is taken from it stays callable; nullptr on failure.
-inline HMODULE LoadSystemDll(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length + 1 + lstrlenW(name) >= MAX_PATH) return nullptr;
-    path[length] = L'\\';
-    lstrcpynW(path + length + 1, name, MAX_PATH - static_cast<int>(length) - 1);
-    return LoadLibraryW(path);
-}
+template <class Fn>
+Fn UserProc(const char* name) { return SystemProc<Fn>(L"user32.dll", name); }
 
-// The function of that name in a system DLL the process may not have loaded
-// yet; nullptr where this Windows has no such DLL or function.
+// The same from a system DLL the process may not have loaded yet. It is
+// loaded from the system folder and nowhere else, by its full path (the
+// LOAD_LIBRARY_SEARCH_SYSTEM32 flag needs KB2533623 on Windows 7), and stays
+// loaded, so that what is taken from it stays callable.
 template <class Fn>
 Fn SystemDllProc(const wchar_t* module, const char* name) {
-    HMODULE dll = LoadSystemDll(module);
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + 1 + lstrlenW(module) >= MAX_PATH) return nullptr;
+    path[length] = L'\\';
+    lstrcpynW(path + length + 1, module, MAX_PATH - static_cast<int>(length) - 1);
+    HMODULE dll = LoadLibraryW(path);
     return dll ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll, name))) : nullptr;
-}
-
-template <class Fn>
-Fn UserProc(const char* name) {
-    return SystemProc<Fn>(L"user32.dll", name);
 }
 
 }  // namespace ui
