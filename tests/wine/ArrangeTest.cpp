@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
-#include "tests/wine/DestroyWatch.h"
+#include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
 #include "ui/toolkit/Efficiency.h"
@@ -233,10 +233,11 @@ TEST_F(Arrange, OnceDoneEveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes
         Click(Label());
         SendMessageW(Form3().Hwnd(), WM_KEYDOWN, 'A', 0);
         ASSERT_TRUE(Form3.Loaded()) << "another key or the label closed it";
-        DestroyWatch watch(Form3().Hwnd(), ui::Form2().Hwnd());
+        bool mainShown = false;
+        MessageLog destroyed(Form3().Hwnd(), WM_DESTROY, [&] { mainShown = ui::Form2().Visible(); });
         way.act(Form3().Hwnd());
-        EXPECT_TRUE(watch.destroyed) << way.name;
-        EXPECT_TRUE(watch.otherVisible) << way.name << ": the main window showed only after the arrange window went";
+        EXPECT_EQ(destroyed.seen.size(), 1u) << way.name;
+        EXPECT_TRUE(mainShown) << way.name << ": the main window showed only after the arrange window went";
         EXPECT_TRUE(ui::Form2().Visible()) << way.name;
         PumpFor(20);
     }

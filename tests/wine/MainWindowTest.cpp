@@ -15,7 +15,6 @@
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
 #include "memory/ReadMemoryStatus.h"
-#include "tests/wine/DestroyWatch.h"
 #include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
 #include "tray/Tray.h"
@@ -385,7 +384,7 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1), onForm);
 
     // Common controls keep their own copies of the system colours.
-    testing_support::MessageLog bar(w.Control(MainWindow::pgbMem), WM_SYSCOLORCHANGE);
+    MessageLog bar(w.Control(MainWindow::pgbMem), WM_SYSCOLORCHANGE);
     SendMessageW(w.Hwnd(), WM_SYSCOLORCHANGE, 0, 0);
     EXPECT_EQ(bar.seen.size(), 1u) << "passed on to the progress bar";
 
@@ -406,7 +405,7 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
 
 TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTabAnArrowOrAltShowsThem) {
     MainWindow& w = Form2();
-    testing_support::MessageLog log(w.Hwnd(), WM_CHANGEUISTATE);
+    MessageLog log(w.Hwnd(), WM_CHANGEUISTATE);
     ui::FocusCues::SetAlwaysShownSource([] { return false; });  // Wine's own setting says always
     constexpr WPARAM kInitialise = MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     constexpr WPARAM kShow = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL);
@@ -431,7 +430,7 @@ TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTa
     // Windows set always to show them: shown from the first show on.
     ui::FocusCues::SetAlwaysShownSource([] { return true; });
     ui::Form1().Load();
-    testing_support::MessageLog start(ui::Form1().Hwnd(), WM_CHANGEUISTATE);
+    MessageLog start(ui::Form1().Hwnd(), WM_CHANGEUISTATE);
     ui::Form1().Show();
     ui::FocusCues::SetAlwaysShownSource(nullptr);
     EXPECT_EQ(start.seen, std::vector<WPARAM>{kShow});
@@ -441,15 +440,15 @@ TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {
     for (const bool closed : {false, true}) {
         ui::Form1().Show();
         ASSERT_FALSE(Form2().Visible());
-        testing_support::DestroyWatch watch(ui::Form1().Hwnd(), Form2().Hwnd());
+        bool mainShown = false;
+        MessageLog destroyed(ui::Form1().Hwnd(), WM_DESTROY, [&] { mainShown = Form2().Visible(); });
         if (closed) {
             SendMessageW(ui::Form1().Hwnd(), WM_CLOSE, 0, 0);  // Alt+F4 during the four seconds
         } else {
             ui::Form1().Timer1_Timer();
         }
-        EXPECT_TRUE(watch.destroyed) << closed;
-        EXPECT_TRUE(watch.otherVisible) << "the main window showed only after the start window went; closed: "
-                                        << closed;
+        EXPECT_EQ(destroyed.seen.size(), 1u) << closed;
+        EXPECT_TRUE(mainShown) << "the main window showed only after the start window went; closed: " << closed;
         EXPECT_FALSE(ui::Form1.Loaded());
         EXPECT_TRUE(Form2().Visible());
         Form2().Hide();
@@ -520,11 +519,7 @@ class FakePresenceSystem final : public ui::PresenceSystem {
 public:
     DWORD RegisterSession(HWND) override {
         ++sessionRegistrations;
-        if (refusals > 0) {
-            --refusals;
-            return refusal;
-        }
-        return ERROR_SUCCESS;
+        return refusals > 0 && refusals-- ? refusal : ERROR_SUCCESS;
     }
     void UnregisterSession(HWND window) override {
         ++sessionUnregistrations;
@@ -543,8 +538,7 @@ public:
     DWORD refusal = RPC_S_INVALID_BINDING;
     bool windows8 = true;
     ULONGLONG now = 1'000'000;
-    int sessionRegistrations = 0;
-    int sessionUnregistrations = 0;
+    int sessionRegistrations = 0, sessionUnregistrations = 0;
     bool unregisteredWhileWindowLived = false;
     std::vector<GUID> settings;
     std::vector<HPOWERNOTIFY> unregisteredNotices;
