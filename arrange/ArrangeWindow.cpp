@@ -56,7 +56,7 @@ void ArrangeWindow::Timer1_Timer() {
     timer1_.SetEnabled(false);
     // The block is written at full speed, not on an efficient core.
     const ui::FullSpeed fullSpeed;
-    Block block(*allocator_, kBlockChars);
+    const Block block(*allocator_);  // released last, as the handler returns
     arranged_ = block.Claimed();
     // A block that could not be had is said so; it is never shown as done.
     SetCaption(Label1, arranged_ ? texts::kArrangeDone : texts::kArrangeFailed);
@@ -66,7 +66,6 @@ void ArrangeWindow::Timer1_Timer() {
     // another window meanwhile: one of ours gives it back, while the system
     // refuses this if another program has the foreground, as it should.
     SetForegroundWindow(Hwnd());
-    block.Release();
 }
 
 LRESULT ArrangeWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {

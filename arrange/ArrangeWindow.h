@@ -20,8 +20,6 @@ public:
     void ReturnTo(ui::Form& from) { from_ = &from; }
     // Whether the last tick had its block.
     bool Arranged() const { return arranged_; }
-    // Whether the tick has come: until then the window takes no input.
-    bool Done() const { return done_; }
 
     void Timer1_Timer();
 
@@ -40,7 +38,7 @@ private:
     BlockAllocator* allocator_;
     ui::Form* from_ = nullptr;
     bool arranged_ = false;
-    bool done_ = false;
+    bool done_ = false;  // until the tick has come the window takes no input
 };
 
 extern ui::FormSlot<ArrangeWindow> Form3;

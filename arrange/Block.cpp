@@ -23,22 +23,13 @@ BlockAllocator& SystemAllocator() {
     return allocator;
 }
 
-Block::Block(BlockAllocator& allocator, std::size_t chars) : allocator_(allocator) {
-    void* memory = allocator_.Allocate(chars * sizeof(char16_t));
-    if (!memory) return;
-    data_ = static_cast<char16_t*>(memory);
-    chars_ = chars;
+Block::Block(BlockAllocator& allocator) : allocator_(allocator) {
+    data_ = static_cast<char16_t*>(allocator_.Allocate(kBlockBytes));
+    if (!data_) return;
     // Every page is touched here, in this one step. The block goes on to the
     // allocator's Free, which the compiler cannot see through, so it can
     // neither drop nor shorten these writes.
-    std::fill_n(data_, chars_, u' ');
-}
-
-void Block::Release() noexcept {
-    if (!data_) return;
-    allocator_.Free(data_, chars_ * sizeof(char16_t));
-    data_ = nullptr;
-    chars_ = 0;
+    std::fill_n(data_, kBlockChars, u' ');
 }
 
 }  // namespace arrange

@@ -25,18 +25,18 @@ BlockAllocator& SystemAllocator();
 class Block {
 public:
     // Claims the block and fills it with spaces; Claimed() says whether it could.
-    Block(BlockAllocator& allocator, std::size_t chars);
-    ~Block() { Release(); }
+    explicit Block(BlockAllocator& allocator);
+    ~Block() {
+        if (data_) allocator_.Free(data_, kBlockBytes);
+    }
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
 
     [[nodiscard]] bool Claimed() const { return data_ != nullptr; }
-    void Release() noexcept;
 
 private:
     BlockAllocator& allocator_;
     char16_t* data_ = nullptr;
-    std::size_t chars_ = 0;
 };
 
 }  // namespace arrange

@@ -42,6 +42,16 @@ std::uint64_t Divide(Wide n, std::uint64_t d) {
     return quotient;
 }
 
+// "123.45" with the user's separator, from a count of hundredths.
+std::wstring FormatHundredths(std::uint64_t hundredths, const NumberFormat& fmt) {
+    std::wstring text = std::to_wstring(hundredths / 100);
+    const auto fraction = static_cast<unsigned>(hundredths % 100);
+    text += fmt.decimal;
+    text += static_cast<wchar_t>(L'0' + fraction / 10);
+    text += static_cast<wchar_t>(L'0' + fraction % 10);
+    return text;
+}
+
 }  // namespace
 
 std::uint64_t RoundedHundredths(std::uint64_t numerator, std::uint64_t denominator,
@@ -51,15 +61,6 @@ std::uint64_t RoundedHundredths(std::uint64_t numerator, std::uint64_t denominat
     // floor(2x) + 1, halved, is x rounded half up.
     const Wide twice = Multiply(numerator, static_cast<std::uint64_t>(scale) * 200u);
     return (Divide(twice, denominator) + 1) / 2;
-}
-
-std::wstring FormatHundredths(std::uint64_t hundredths, const NumberFormat& fmt) {
-    std::wstring text = std::to_wstring(hundredths / 100);
-    const auto fraction = static_cast<unsigned>(hundredths % 100);
-    text += fmt.decimal;
-    text += static_cast<wchar_t>(L'0' + fraction / 10);
-    text += static_cast<wchar_t>(L'0' + fraction % 10);
-    return text;
 }
 
 std::wstring FreePercentText(const MEMORYSTATUS& s, const NumberFormat& fmt) {
@@ -81,14 +82,9 @@ int FreePercentWhole(const MEMORYSTATUS& s, const NumberFormat& fmt) {
     return WholePartOf(FreePercentText(s, fmt));
 }
 
-std::uint32_t ColourForWhole(int n) {
-    if (n >= kPlentyThreshold) return kColourPlenty;
-    if (n >= kMiddleThreshold) return kColourMiddle;
-    return kColourLittle;
-}
-
 std::uint32_t FreeColour(const MEMORYSTATUS& s, const NumberFormat& fmt) {
-    return ColourForWhole(FreePercentWhole(s, fmt));
+    const int n = FreePercentWhole(s, fmt);
+    return n >= kPlentyThreshold ? kColourPlenty : n >= kMiddleThreshold ? kColourMiddle : kColourLittle;
 }
 
 std::wstring MegabyteText(std::uint64_t bytes, const NumberFormat& fmt) {
@@ -106,14 +102,11 @@ std::wstring TrayTipText(const MEMORYSTATUS& s, const NumberFormat& fmt) {
 }
 
 std::wstring MemoryDetailsText(const MEMORYSTATUS& s, const NumberFormat& fmt) {
-    std::wstring text = texts::kDetailsHeading;
-    text += L"\n\n";
-    text += texts::kDetailsPhysical + MegabyteText(s.dwTotalPhys, fmt) + texts::kMegabyteUnit;
-    text += L"\n\n";
-    text += texts::kDetailsVirtual + MegabyteText(s.dwTotalVirtual, fmt) + texts::kMegabyteUnit;
-    text += L"\n\n";
-    text += texts::kDetailsPageFile + MegabyteText(s.dwTotalPageFile, fmt) + texts::kMegabyteUnit;
-    return text;
+    const auto line = [&fmt](const wchar_t* label, std::uint64_t bytes) {
+        return L"\n\n" + (label + MegabyteText(bytes, fmt)) + texts::kMegabyteUnit;
+    };
+    return texts::kDetailsHeading + line(texts::kDetailsPhysical, s.dwTotalPhys) +
+           line(texts::kDetailsVirtual, s.dwTotalVirtual) + line(texts::kDetailsPageFile, s.dwTotalPageFile);
 }
 
 int ProgressShift(std::uint64_t totalBytes) {

@@ -27,8 +27,7 @@ static_assert(sizeof(MEMORYSTATUS) == 64);
 MEMORYSTATUS& Status();
 
 // How the user writes numbers. Only the decimal separator matters: the
-// figures never reach a thousand-group size worth grouping, and grouping
-// would break the "first four characters" rule below.
+// figures are never grouped in thousands.
 struct NumberFormat {
     std::wstring decimal = L".";
 };
@@ -48,9 +47,6 @@ inline constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;
 std::uint64_t RoundedHundredths(std::uint64_t numerator, std::uint64_t denominator,
                                 std::uint32_t scale = 1);
 
-// "123.45" with the user's separator, from a count of hundredths.
-std::wstring FormatHundredths(std::uint64_t hundredths, const NumberFormat& fmt);
-
 // P: available/total as "45.25%". A total of zero shows 0.00%.
 std::wstring FreePercentText(const MEMORYSTATUS& s, const NumberFormat& fmt);
 
@@ -59,8 +55,7 @@ std::wstring FreePercentText(const MEMORYSTATUS& s, const NumberFormat& fmt);
 int FreePercentWhole(const MEMORYSTATUS& s, const NumberFormat& fmt);
 int WholePartOf(const std::wstring& percentText);
 
-// The colour band for n: green from 70, orange from 30, red below.
-std::uint32_t ColourForWhole(int n);
+// The colour band for n.
 std::uint32_t FreeColour(const MEMORYSTATUS& s, const NumberFormat& fmt);
 
 // M(x): bytes as megabytes with two decimals and no unit, "3072.00".

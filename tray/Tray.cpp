@@ -9,6 +9,7 @@
 #include "ui/toolkit/Form.h"
 #include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
+#include "ui/toolkit/SystemCalls.h"
 
 namespace tray {
 
@@ -21,9 +22,8 @@ struct State {
     WNDPROC lpPrevWndProc = nullptr;
     NOTIFYICONDATAW nid{};
     std::wstring tipSent;      // the tip the shell last accepted
-    bool hooked = false;
+    bool live = false;         // from the add until the unload begins
     bool inShell = false;      // the shell took the icon the last time it was asked
-    bool removing = false;     // the unload has begun: nothing adds the icon again
     ULONGLONG nextAdd = 0;     // a failed add is tried again from then on
     UINT taskbarCreated = 0;
     UINT iconDpi = 0;
@@ -32,12 +32,7 @@ struct State {
     std::vector<ui::UniqueIcon> replaced;
 };
 
-State& S() {
-    static State state;
-    return state;
-}
-
-using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+State state;
 
 // The program's icon at the small-icon size for a DPI. LoadIconMetric would
 // size it for the DPI the process started with, which a change of scale
@@ -46,8 +41,8 @@ using LoadIconWithScaleDownFn = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HI
 // version 6 of the common controls only, so it is looked up.
 HICON LoadSmallIcon(UINT dpi) {
     const int size = ui::SystemMetric(SM_CXSMICON, dpi);
-    static const auto scaleDown = reinterpret_cast<LoadIconWithScaleDownFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown")));
+    static const auto scaleDown = ui::SystemProc<HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*)>(
+        L"comctl32.dll", "LoadIconWithScaleDown");
     HICON icon = nullptr;
     if (scaleDown && SUCCEEDED(scaleDown(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), size, size, &icon))) {
         return icon;
@@ -57,81 +52,77 @@ HICON LoadSmallIcon(UINT dpi) {
 }
 
 // The shell draws the icon at the DPI of the monitor whose taskbar holds it,
-// which need not be the main window's. Where the shell cannot say where the
+// which need not be the main window'state. Where the shell cannot say where the
 // icon is (it has not got it yet) or Windows cannot say that monitor's DPI
 // (before 8.1), the main window's it is.
 UINT IconDpi() {
-    State& s = S();
-    if (const std::optional<RECT> rect = CurrentShell().IconRect(s.frmTray->Hwnd(), kIconId)) {
+    if (const std::optional<RECT> rect = CurrentShell().IconRect(state.frmTray->Hwnd(), kIconId)) {
         if (const std::optional<UINT> dpi = ui::Monitors().dpiAt(*rect)) return *dpi;
     }
-    return s.frmTray->Dpi();
+    return state.frmTray->Dpi();
 }
 
 // Puts a freshly loaded icon in the record. The one it replaces stays alive:
 // the shell draws from the handle it was given until it has taken another.
 void ReloadIcon() {
-    State& s = S();
     const UINT dpi = IconDpi();
     ui::UniqueIcon fresh(LoadSmallIcon(dpi));
     if (!fresh) return;  // the old one still draws
-    s.iconDpi = dpi;
-    if (s.icon) s.replaced.push_back(std::move(s.icon));
-    s.icon = std::move(fresh);
-    s.nid.hIcon = s.icon.get();
+    state.iconDpi = dpi;
+    if (state.icon) state.replaced.push_back(std::move(state.icon));
+    state.icon = std::move(fresh);
+    state.nid.hIcon = state.icon.get();
 }
 
 bool Notify(DWORD message) {
-    State& s = S();
-    const bool taken = CurrentShell().Notify(message, s.nid);
-    if (taken && (s.nid.uFlags & NIF_ICON)) s.replaced.clear();
+    const bool taken = CurrentShell().Notify(message, state.nid);
+    if (taken && (state.nid.uFlags & NIF_ICON)) state.replaced.clear();
     return taken;
 }
 
 // True when the unload ran while a call was with the shell: each call to
 // another process can deliver a WM_ENDSESSION or WM_CLOSE sent meanwhile.
-bool Gone() { return !S().hooked || S().removing; }
+bool Gone() { return !state.live; }
+
+// The shell has lost the icon: the next tip adds it back at once.
+void Lost() {
+    state.inShell = false;
+    state.nextAdd = 0;
+}
 
 // A new icon where the DPI it is drawn at has changed.
 void FollowIconDpi() {
-    State& s = S();
-    if (Gone() || IconDpi() == s.iconDpi) return;
+    if (Gone() || IconDpi() == state.iconDpi) return;
     ReloadIcon();
-    if (!s.inShell) return;  // the next add carries it
-    s.nid.uFlags = NIF_ICON;
-    if (!Notify(NIM_MODIFY) && !Gone()) {
-        s.inShell = false;
-        s.nextAdd = 0;  // lost: the next tick adds it back
-    }
+    if (!state.inShell) return;  // the next add carries it
+    state.nid.uFlags = NIF_ICON;
+    if (!Notify(NIM_MODIFY) && !Gone()) Lost();
 }
 
 // Adds the icon with everything it carries; where the shell already has it
 // (a restart notice for a shell that kept its icons) a modify does instead.
 void Add() {
-    State& s = S();
     if (Gone()) return;
-    NOTIFYICONDATAW& nid = s.nid;
+    NOTIFYICONDATAW& nid = state.nid;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | (nid.szTip[0] ? NIF_TIP : 0);
     bool taken = Notify(NIM_ADD);
     if (!taken && !Gone()) taken = Notify(NIM_MODIFY);
-    if (s.removing) {
+    if (Gone()) {
         // The unload's delete ran inside the add and may have reached the
         // shell first: delete once more, so no icon outlives its window.
         if (taken) CurrentShell().Notify(NIM_DELETE, nid);
         return;
     }
-    if (!s.hooked) return;
-    s.inShell = taken;
-    s.tipSent = taken ? nid.szTip : L"";
+    state.inShell = taken;
+    state.tipSent = taken ? nid.szTip : L"";
     // A shell that is not up yet (or busy at logon) is asked again, but not
     // on every tick: each call may wait seconds for it.
-    if (!taken) s.nextAdd = CurrentShell().Now() + kAddRetryMs;
+    if (!taken) state.nextAdd = CurrentShell().Now() + kAddRetryMs;
     // Only now can the shell say where the icon is.
     if (taken) FollowIconDpi();
 }
 
 void ShowPopup(HWND hWnd) {
-    State& s = S();
     POINT pt{};
     GetCursorPos(&pt);
     // With the legacy icon version, Win+B and Enter or Shift+F10 on the icon
@@ -152,12 +143,12 @@ void ShowPopup(HWND hWnd) {
     // closes when the user clicks elsewhere.
     SetForegroundWindow(hWnd);
     const UINT command = static_cast<UINT>(
-        TrackPopupMenuEx(s.mnuTray, flags, pt.x, pt.y, hWnd, fromKeyboard ? &around : nullptr));
+        TrackPopupMenuEx(state.mnuTray, flags, pt.x, pt.y, hWnd, fromKeyboard ? &around : nullptr));
     if (command) {
         PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     } else if (fromKeyboard && !Gone()) {
         // Dismissed: the keyboard goes back where the user left it.
-        CurrentShell().Notify(NIM_SETFOCUS, s.nid);
+        CurrentShell().Notify(NIM_SETFOCUS, state.nid);
     }
     // Without a message after the menu, the next menu flashes and vanishes.
     PostMessageW(hWnd, WM_NULL, 0, 0);
@@ -166,23 +157,17 @@ void ShowPopup(HWND hWnd) {
 }  // namespace
 
 void AddTrayIcon(ui::Form& frm, HMENU mnu) {
-    State& s = S();
-    s.frmTray = &frm;
-    s.mnuTray = mnu;
+    state = State{};
+    state.frmTray = &frm;
+    state.mnuTray = mnu;
     HWND hwnd = frm.Hwnd();
-    s.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    state.taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     // An elevated copy would otherwise never hear that the shell came back.
-    ChangeWindowMessageFilterEx(hwnd, s.taskbarCreated, MSGFLT_ALLOW, nullptr);
-    s.lpPrevWndProc = reinterpret_cast<WNDPROC>(
+    ChangeWindowMessageFilterEx(hwnd, state.taskbarCreated, MSGFLT_ALLOW, nullptr);
+    state.lpPrevWndProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrayWndProc)));
-    s.hooked = true;
-    s.removing = false;
-    s.inShell = false;
-    s.nextAdd = 0;
-    s.tipSent.clear();
-
-    NOTIFYICONDATAW& nid = s.nid;
-    nid = {};
+    state.live = true;
+    NOTIFYICONDATAW& nid = state.nid;
     nid.cbSize = sizeof nid;
     nid.hWnd = hwnd;
     nid.uID = kIconId;
@@ -193,50 +178,40 @@ void AddTrayIcon(ui::Form& frm, HMENU mnu) {
 }
 
 void SetTrayTip(const std::wstring& tip) {
-    State& s = S();
     if (Gone()) return;
     // The shell is another process: an unchanged tip is not worth the call.
-    if (s.inShell && tip == s.tipSent) return;
-    lstrcpynW(s.nid.szTip, tip.c_str(), ARRAYSIZE(s.nid.szTip));
-    if (s.inShell) {
-        s.nid.uFlags = NIF_TIP;
+    if (state.inShell && tip == state.tipSent) return;
+    lstrcpynW(state.nid.szTip, tip.c_str(), ARRAYSIZE(state.nid.szTip));
+    if (state.inShell) {
+        state.nid.uFlags = NIF_TIP;
         if (Notify(NIM_MODIFY)) {
-            s.tipSent = s.nid.szTip;
+            state.tipSent = state.nid.szTip;
             return;
         }
         if (Gone()) return;
-        // The shell has lost the icon: add it back now, then at the pace below.
-        s.inShell = false;
-        s.nextAdd = 0;
+        Lost();  // added back now, then at the pace below
     }
-    if (CurrentShell().Now() >= s.nextAdd) Add();
+    if (CurrentShell().Now() >= state.nextAdd) Add();
 }
 
 void RemoveTrayIcon() {
-    State& s = S();
-    if (!s.hooked || s.removing) return;
-    s.removing = true;
-    s.nid.uFlags = 0;
-    CurrentShell().Notify(NIM_DELETE, s.nid);  // nothing to do if the shell has lost it already
-    if (s.frmTray && s.frmTray->Hwnd()) {
-        SetWindowLongPtrW(s.frmTray->Hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(s.lpPrevWndProc));
-    }
-    s.hooked = false;
-    s.inShell = false;
-    s.tipSent.clear();
-    s.replaced.clear();
-    s.icon.reset();
-    s.nid.hIcon = nullptr;
+    if (!state.live) return;
+    state.live = false;
+    state.nid.uFlags = 0;
+    CurrentShell().Notify(NIM_DELETE, state.nid);  // nothing to do if the shell has lost it already
+    SetWindowLongPtrW(state.nid.hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.lpPrevWndProc));
+    state.replaced.clear();
+    state.icon.reset();
+    state.nid.hIcon = nullptr;
 }
 
 LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    State& s = S();
     if (uMsg == kCallbackMessage && lParam == WM_RBUTTONUP) {
         ShowPopup(hWnd);
         return 0;
     }
-    const WNDPROC previous = s.lpPrevWndProc;
-    if (uMsg == s.taskbarCreated && s.taskbarCreated != 0 && !Gone()) {
+    const WNDPROC previous = state.lpPrevWndProc;
+    if (uMsg == state.taskbarCreated && state.taskbarCreated != 0 && !Gone()) {
         // The shell (re)started, or the primary monitor's scale changed, or a
         // remote session connected: the icon may be gone and its size stale.
         ReloadIcon();
@@ -248,10 +223,6 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-WNDPROC PreviousWndProc() { return S().lpPrevWndProc; }
-
-const std::wstring& TipSent() { return S().tipSent; }
-
-HICON IconSent() { return S().nid.hIcon; }
+const std::wstring& TipSent() { return state.tipSent; }
 
 }  // namespace tray

@@ -33,9 +33,7 @@ void RemoveTrayIcon();
 // every other message, unchanged, to the window's previous procedure.
 LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-// What the module holds, for tests.
-WNDPROC PreviousWndProc();
+// The tip the shell last accepted, for tests.
 const std::wstring& TipSent();
-HICON IconSent();
 
 }  // namespace tray

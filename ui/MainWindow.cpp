@@ -52,12 +52,9 @@ constexpr FormDesign kDesign{
     .iconId = IDI_APP,
 };
 
+// Separators between the items.
 constexpr MenuItemDesign kMenu[] = {
-    {M::mnuShow, texts::kMnuShow, false},
-    {0, nullptr, false},
-    {M::mnuArrange, texts::kMnuArrange, true},
-    {0, nullptr, false},
-    {M::mnuQuit, texts::kMnuQuit, true},
+    {M::mnuShow, texts::kMnuShow, false}, {}, {M::mnuArrange, texts::kMnuArrange, true}, {}, {M::mnuQuit, texts::kMnuQuit, true},
 };
 
 }  // namespace
@@ -91,18 +88,6 @@ void MainWindow::timShow_Timer() {
     presence_.Retry();
 }
 
-void MainWindow::PresenceChanged(Presence::Change change) {
-    if (change == Presence::Change::Unseen) {
-        // Locked, switched away from, the display off or asleep: the
-        // refresh sleeps too, and wakes nothing.
-        timShow_.SetEnabled(false);
-    } else if (change == Presence::Change::Seen) {
-        // What the user sees again is current at once, then a second old at most.
-        timShow_Timer();
-        timShow_.SetEnabled(true);
-    }
-}
-
 void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
     SetForeColour(lblMain, memory::FreeColour(status, numberFormat_));
     SetCaption(lblMain, memory::MainLabelText(status, numberFormat_));
@@ -116,28 +101,14 @@ void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
     tray::SetTrayTip(memory::TrayTipText(status, numberFormat_));
 }
 
-void MainWindow::cmdMemMsg_Click() {
-    memory::ReadMemoryStatus();
-    MsgBox(memory::MemoryDetailsText(memory::Status(), numberFormat_), MB_OK, texts::kProductName, Hwnd());
-}
-
-void MainWindow::cmdAbout_Click() { MsgBox(texts::kAboutText, MB_OK, texts::kAboutTitle, Hwnd()); }
-
-void MainWindow::cmdHide_Click() {
-    Hide();
-    mnuMain_.SetEnabled(mnuShow, true);
-}
-
-void MainWindow::mnuShow_Click() {
-    Show();
-    mnuMain_.SetEnabled(mnuShow, false);
+void MainWindow::SetShown(bool shown) {
+    shown ? Show() : Hide();
+    mnuMain_.SetEnabled(mnuShow, !shown);
 }
 
 void LoadMainWindow() { Form2().Load(); }
 
 void ShowMainWindow() { Form2().Show(); }
-
-void MainWindow::mnuQuit_Click() { Form2.Unload(); }
 
 void MainWindow::Form_Unload() {
     presence_.Stop();
@@ -155,14 +126,15 @@ void MainWindow::OnTimer(UINT_PTR id) {
 void MainWindow::OnCommand(UINT id) {
     switch (id) {
     case cmdArrange:
-    case mnuArrange:
-        arrange::cmdArrange_Click(*this);
+    case mnuArrange: arrange::cmdArrange_Click(*this); break;
+    case cmdMemMsg:
+        memory::ReadMemoryStatus();
+        MsgBox(memory::MemoryDetailsText(memory::Status(), numberFormat_), MB_OK, texts::kProductName, Hwnd());
         break;
-    case cmdMemMsg: cmdMemMsg_Click(); break;
-    case cmdAbout: cmdAbout_Click(); break;
-    case cmdHide: cmdHide_Click(); break;
-    case mnuShow: mnuShow_Click(); break;
-    case mnuQuit: mnuQuit_Click(); break;
+    case cmdAbout: MsgBox(texts::kAboutText, MB_OK, texts::kAboutTitle, Hwnd()); break;
+    case cmdHide: SetShown(false); break;
+    case mnuShow: SetShown(true); break;
+    case mnuQuit: Form2.Unload(); break;
     default: break;
     }
 }
@@ -174,7 +146,11 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         numberFormat_ = memory::UserNumberFormat();
     }
     if (msg == WM_WTSSESSION_CHANGE || msg == WM_POWERBROADCAST) {
-        PresenceChanged(presence_.OnMessage(msg, wParam, lParam));
+        const Presence::Change change = presence_.OnMessage(msg, wParam, lParam);
+        // Locked, switched away from, the display off or asleep: the refresh
+        // sleeps too. Seen again, what the user sees is current at once.
+        if (change == Presence::Change::Seen) timShow_Timer();
+        if (change != Presence::Change::None) timShow_.SetEnabled(change == Presence::Change::Seen);
     }
     return Form::HandleMessage(msg, wParam, lParam);
 }

@@ -11,29 +11,14 @@ namespace ui {
 
 class MainWindow : public Form {
 public:
-    // Control, menu and timer identifiers.
-    enum : int {
-        cmdArrange = 101,
-        cmdHide,
-        cmdAbout,
-        cmdMemMsg,
-        pgbMem,
-        lblmsg1,
-        lblMain,
-        lblmsg2,
-        lblBak1,
-        lblmsg3,
-        lblBak2,
-        lblBarName,
-    };
+    enum : int { cmdArrange = 101, cmdHide, cmdAbout, cmdMemMsg, pgbMem, lblmsg1, lblMain, lblmsg2, lblBak1, lblmsg3,
+                 lblBak2, lblBarName };
     enum : UINT { mnuShow = 201, mnuArrange, mnuQuit };
     static constexpr UINT_PTR kRefreshTimerId = 1;
     static constexpr UINT kRefreshIntervalMs = 1000;
-    // How late Windows 8 and later may run a refresh to wake with others.
-    // The documentation asks for the largest tolerance the program can bear;
-    // each expiry then comes up to this much after its due time, so two
-    // refreshes are 0.9 to 1.1 s apart: each stays early in its own second,
-    // and the beat the user reads as once a second stays even.
+    // How late Windows 8 and later may run a refresh to wake with others: the
+    // largest tolerance the program can bear, as the documentation asks. Two
+    // refreshes are then 0.9 to 1.1 s apart, each early in its own second.
     static constexpr ULONG kRefreshToleranceMs = 100;
     static constexpr double kMinFigurePoints = 9.0;
 
@@ -41,19 +26,10 @@ public:
 
     PopupMenu& mnuMain() { return mnuMain_; }
     Timer& timShow() { return timShow_; }
-    // Whether the user can see the program: while not, nothing is refreshed.
-    const Presence& presence() const { return presence_; }
-    // The units the progress bar counts in: bytes shifted right this far.
-    int ProgressShift() const { return progressShift_; }
 
     void timShow_Timer();
     // The refresh after its query: label, colour, bar and tip from a snapshot.
     void ShowFigures(const memory::MEMORYSTATUS& status);
-    void cmdMemMsg_Click();
-    void cmdAbout_Click();
-    void cmdHide_Click();
-    void mnuShow_Click();
-    void mnuQuit_Click();
 
 protected:
     void Form_Load() override;
@@ -63,7 +39,8 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void PresenceChanged(Presence::Change change);
+    // 隐藏 and the menu's 显示界面: the menu offers Show exactly while hidden.
+    void SetShown(bool shown);
 
     PopupMenu mnuMain_;
     Timer timShow_;

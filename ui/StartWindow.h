@@ -13,7 +13,6 @@ public:
     static constexpr UINT kShowIntervalMs = 4000;
 
     StartWindow();
-    Timer& Timer1() { return timer1_; }
     void Timer1_Timer();
 
 protected:

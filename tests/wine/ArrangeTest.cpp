@@ -5,11 +5,12 @@
 #include <commctrl.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
-#include "tests/wine/DestroyWatch.h"
+#include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
 #include "ui/toolkit/Efficiency.h"
@@ -17,110 +18,9 @@
 
 using arrange::ArrangeWindow;
 using arrange::Form3;
-using testing_support::PumpFor;
-using testing_support::PumpUntil;
+using namespace testing_support;
 
 namespace {
-
-std::wstring TextOf(HWND hwnd) {
-    wchar_t text[256] = {};
-    GetWindowTextW(hwnd, text, 256);
-    return text;
-}
-
-// Hands out real memory and checks, as the block comes back, that every
-// character of it was written.
-class WatchingAllocator final : public arrange::BlockAllocator {
-public:
-    void* Allocate(std::size_t bytes) noexcept override {
-        ++allocations;
-        requested = bytes;
-        return arrange::SystemAllocator().Allocate(bytes);
-    }
-    void Free(void* block, std::size_t bytes) noexcept override {
-        ++frees;
-        const auto* chars = static_cast<const char16_t*>(block);
-        allSpaces = true;
-        for (std::size_t i = 0; i < bytes / 2; ++i) {
-            if (chars[i] != u' ') {
-                allSpaces = false;
-                break;
-            }
-        }
-        captionWhileHeld = TextOf(Form3().Control(ArrangeWindow::Label1));
-        arrange::SystemAllocator().Free(block, bytes);
-    }
-    int allocations = 0;
-    int frees = 0;
-    std::size_t requested = 0;
-    bool allSpaces = false;
-    std::wstring captionWhileHeld;
-};
-
-class FailingAllocator final : public arrange::BlockAllocator {
-public:
-    void* Allocate(std::size_t) noexcept override { return nullptr; }
-    void Free(void*, std::size_t) noexcept override { ++frees; }
-    int frees = 0;
-};
-
-class Arrange : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ui::Form2().Show();
-        arrange::cmdArrange_Click(ui::Form2());
-    }
-    void TearDown() override {
-        ui::Form2.Unload();
-        PumpFor(50);
-    }
-    HWND Label() { return Form3().Control(ArrangeWindow::Label1); }
-    void ClickAt(HWND target, int x, int y) {
-        SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-        SendMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-    }
-};
-
-TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndHidesTheMainOne) {
-    ArrangeWindow& w = Form3();
-    EXPECT_TRUE(w.Visible());
-    EXPECT_FALSE(w.Done());
-    EXPECT_FALSE(ui::Form2().Visible());
-    EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
-    EXPECT_TRUE(w.Timer1().Enabled());
-    RECT client;
-    GetClientRect(w.Hwnd(), &client);
-    EXPECT_EQ(client.right, ui::TwipsToPixels(3855, w.Dpi()));
-    EXPECT_EQ(client.bottom, ui::TwipsToPixels(1725, w.Dpi()));
-    // The menu's Show stays as it was.
-    EXPECT_FALSE(ui::Form2().mnuMain().Enabled(ui::MainWindow::mnuShow));
-}
-
-TEST_F(Arrange, TheTickComesOnceAboutOneAndAHalfSecondsAfterLoad) {
-    WatchingAllocator watcher;
-    Form3().SetAllocator(watcher);
-    const ULONGLONG start = GetTickCount64();
-    ASSERT_TRUE(PumpUntil([&] { return watcher.frees > 0; }, 6000));
-    const ULONGLONG waited = GetTickCount64() - start;
-    EXPECT_GE(waited, 1300u);
-    EXPECT_LT(waited, 4000u);
-    PumpFor(2000);
-    EXPECT_EQ(watcher.allocations, 1) << "the tick never repeats";
-    EXPECT_FALSE(Form3().Timer1().Enabled());
-}
-
-TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenBeforeTheDoneCaption) {
-    WatchingAllocator watcher;
-    Form3().SetAllocator(watcher);
-    Form3().Timer1_Timer();
-    EXPECT_EQ(watcher.requested, 140'000'000u);
-    EXPECT_EQ(watcher.frees, 1) << "released before the handler returns";
-    EXPECT_TRUE(watcher.allSpaces);
-    EXPECT_EQ(watcher.captionWhileHeld, L"内存整理完毕！单击窗体返回") << "release is the last step";
-    EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回");
-    EXPECT_TRUE(Form3().Done());
-    EXPECT_TRUE(Form3().Arranged());
-}
 
 // What the process asked of Windows, and when the block came and went.
 std::vector<std::string> g_steps;
@@ -133,29 +33,98 @@ bool RecordThrottling(const PROCESS_POWER_THROTTLING_STATE& state) {
     return g_throttlingTaken;
 }
 
-class StepAllocator final : public arrange::BlockAllocator {
+PROCESS_MEMORY_COUNTERS Counters() {
+    PROCESS_MEMORY_COUNTERS c{};
+    c.cb = sizeof c;
+    GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
+    return c;
+}
+
+// Hands out the system's own pages (none when told to fail) and notes, as the
+// block comes back, whether every character of it was written, the caption
+// and the process's figures while it was held.
+class WatchingAllocator final : public arrange::BlockAllocator {
 public:
     void* Allocate(std::size_t bytes) noexcept override {
+        ++allocations;
+        requested = bytes;
         g_steps.push_back("block claimed");
-        return arrange::SystemAllocator().Allocate(bytes);
+        return fail ? nullptr : arrange::SystemAllocator().Allocate(bytes);
     }
     void Free(void* block, std::size_t bytes) noexcept override {
+        ++frees;
         g_steps.push_back("block released");
+        const auto* chars = static_cast<const char16_t*>(block);
+        allSpaces = std::all_of(chars, chars + bytes / 2, [](char16_t c) { return c == u' '; });
+        captionWhileHeld = TextOf(Form3().Control(ArrangeWindow::Label1));
+        whileHeld = Counters();
         arrange::SystemAllocator().Free(block, bytes);
     }
+    bool fail = false;
+    int allocations = 0, frees = 0;
+    std::size_t requested = 0;
+    bool allSpaces = false;
+    std::wstring captionWhileHeld;
+    PROCESS_MEMORY_COUNTERS whileHeld{};
 };
 
-TEST_F(Arrange, TheBlockIsWrittenAtFullSpeedThenTheProgramRunsEfficientlyAgain) {
+void Click(HWND target) {
+    SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+class Arrange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::Form2().Show();
+        arrange::cmdArrange_Click(ui::Form2());
+        Form3().SetAllocator(block);
+        g_steps.clear();
+    }
+    void TearDown() override {
+        ui::Form2.Unload();
+        PumpFor(50);
+    }
+    HWND Label() { return Form3().Control(ArrangeWindow::Label1); }
+    WatchingAllocator block;
+};
+
+TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndTheTickComesOnceAboutOneAndAHalfSecondsLater) {
+    EXPECT_TRUE(Form3().Visible());
+    EXPECT_FALSE(ui::Form2().Visible());
+    EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
+    EXPECT_FALSE(ui::Form2().mnuMain().Enabled(ui::MainWindow::mnuShow)) << "the menu's Show stays as it was";
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(PumpUntil([&] { return block.frees > 0; }, 6000));
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, 1300u);
+    EXPECT_LT(waited, 4000u);
+    PumpFor(2000);
+    EXPECT_EQ(block.allocations, 1) << "the tick never repeats";
+}
+
+TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenAtFullSpeedAndGivenBackAfterTheDoneCaption) {
     using Steps = std::vector<std::string>;
-    StepAllocator steps;
-    Form3().SetAllocator(steps);
     ui::UsePowerThrottlingCall(&RecordThrottling);
-    g_steps.clear();
     g_throttlingTaken = true;
     ui::RunEfficiently();
+    const PROCESS_MEMORY_COUNTERS before = Counters();
     Form3().Timer1_Timer();
+    const PROCESS_MEMORY_COUNTERS after = Counters();
     EXPECT_EQ(g_steps, (Steps{"efficient", "full speed", "block claimed", "block released", "efficient"}));
     EXPECT_TRUE(ui::RunningEfficiently());
+    EXPECT_EQ(block.requested, 140'000'000u);
+    EXPECT_EQ(block.frees, 1) << "released before the handler returns";
+    EXPECT_TRUE(block.allSpaces);
+    EXPECT_EQ(block.captionWhileHeld, L"内存整理完毕！单击窗体返回") << "release is the last step";
+    EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回");
+    EXPECT_TRUE(Form3().Arranged());
+    // Committed: private bytes up by the whole block. Written: every page of
+    // it resident, which only a write makes it.
+    EXPECT_GE(block.whileHeld.PagefileUsage, before.PagefileUsage + 139'000'000u);
+    EXPECT_GE(block.whileHeld.WorkingSetSize, before.WorkingSetSize + 139'000'000u);
+    EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 16'000'000u);
+    EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + 16'000'000u);
 
     // Where Windows has no EcoQoS (before Windows 10 1709) nothing is lifted.
     g_steps.clear();
@@ -166,63 +135,13 @@ TEST_F(Arrange, TheBlockIsWrittenAtFullSpeedThenTheProgramRunsEfficientlyAgain) 
     ui::UsePowerThrottlingCall(nullptr);
 }
 
-PROCESS_MEMORY_COUNTERS Counters() {
-    PROCESS_MEMORY_COUNTERS c{};
-    c.cb = sizeof c;
-    GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
-    return c;
-}
-
-// The system's own pages, with the process's figures read while the block
-// is held: after the writes, before the release.
-class MeasuringAllocator final : public arrange::BlockAllocator {
-public:
-    void* Allocate(std::size_t bytes) noexcept override { return arrange::SystemAllocator().Allocate(bytes); }
-    void Free(void* block, std::size_t bytes) noexcept override {
-        whileHeld = Counters();
-        arrange::SystemAllocator().Free(block, bytes);
-    }
-    PROCESS_MEMORY_COUNTERS whileHeld{};
-};
-
-TEST_F(Arrange, TheRealBlockIsCommittedWrittenAndGivenBack) {
-    MeasuringAllocator measuring;
-    Form3().SetAllocator(measuring);
-    const PROCESS_MEMORY_COUNTERS before = Counters();
-    Form3().Timer1_Timer();
-    const PROCESS_MEMORY_COUNTERS after = Counters();
-    // Committed: private bytes up by the whole block. Written: every page of
-    // it resident, which only a write makes it.
-    EXPECT_GE(measuring.whileHeld.PagefileUsage, before.PagefileUsage + 139'000'000u);
-    EXPECT_GE(measuring.whileHeld.WorkingSetSize, before.WorkingSetSize + 139'000'000u);
-    EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 16'000'000u);
-    EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + 16'000'000u);
-}
-
 TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {
-    FailingAllocator failing;
-    Form3().SetAllocator(failing);
+    block.fail = true;
     Form3().Timer1_Timer();
     EXPECT_EQ(TextOf(Label()), L"可用内存不足，整理未完成！单击窗体返回");
-    EXPECT_TRUE(Form3().Done());
     EXPECT_FALSE(Form3().Arranged());
-    EXPECT_EQ(failing.frees, 0);
-    ClickAt(Form3().Hwnd(), 5, 5);
-    EXPECT_FALSE(Form3.Loaded());
-    EXPECT_TRUE(ui::Form2().Visible());
-}
-
-TEST_F(Arrange, InTheDoneStateTheLabelIgnoresClicksAndTheBackgroundCloses) {
-    Form3().Timer1_Timer();
-    // The label takes its own clicks instead of passing them to the window.
-    RECT r;
-    GetWindowRect(Label(), &r);
-    const POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    EXPECT_EQ(SendMessageW(Label(), WM_NCHITTEST, 0, MAKELPARAM(middle.x, middle.y)), HTCLIENT);
-    ClickAt(Label(), 3, 3);
-    EXPECT_TRUE(Form3.Loaded());
-    EXPECT_FALSE(ui::Form2().Visible());
-    ClickAt(Form3().Hwnd(), 5, 5);
+    EXPECT_EQ(block.frees, 0);
+    Click(Form3().Hwnd());
     EXPECT_FALSE(Form3.Loaded());
     EXPECT_TRUE(ui::Form2().Visible());
 }
@@ -234,14 +153,11 @@ TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
     arrange::cmdArrange_Click(ui::Form2());
     EXPECT_EQ(&Form3(), first);
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回") << "the load did not run again";
-    EXPECT_FALSE(Form3().Timer1().Enabled());
     EXPECT_FALSE(ui::Form2().Visible());
 }
 
 TEST_F(Arrange, WhileItWaitsAClickACloseOrAKeyIsIgnored) {
-    WatchingAllocator watcher;
-    Form3().SetAllocator(watcher);
-    ClickAt(Form3().Hwnd(), 5, 5);
+    Click(Form3().Hwnd());
     SendMessageW(Form3().Hwnd(), WM_CLOSE, 0, 0);
     SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_TRUE(Form3.Loaded());
@@ -252,7 +168,7 @@ TEST_F(Arrange, WhileItWaitsAClickACloseOrAKeyIsIgnored) {
     Form3().Timer1_Timer();
     SendMessageW(Form3().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     EXPECT_TRUE(Form3.Loaded());
-    EXPECT_EQ(watcher.allocations, 1);
+    EXPECT_EQ(block.allocations, 1);
 }
 
 // The active window at the moment the main window hides: the window a hidden
@@ -295,15 +211,12 @@ TEST_F(Arrange, WhenDoneItTakesTheKeyboardFromAnotherWindowOfTheProgram) {
     EXPECT_EQ(GetForegroundWindow(), Form3().Hwnd());
 }
 
-TEST_F(Arrange, EveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
+TEST_F(Arrange, OnceDoneEveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
     const struct Way {
         const char* name;
         void (*act)(HWND);
     } ways[] = {
-        {"click", [](HWND w) {
-             SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-             SendMessageW(w, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-         }},
+        {"click", Click},
         {"WM_CLOSE", [](HWND w) { SendMessageW(w, WM_CLOSE, 0, 0); }},
         {"Enter", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_RETURN, 0); }},
         {"Space", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_SPACE, 0); }},
@@ -312,12 +225,19 @@ TEST_F(Arrange, EveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes) {
     for (const Way& way : ways) {
         if (!Form3.Loaded()) arrange::cmdArrange_Click(ui::Form2());
         Form3().Timer1_Timer();
+        // The label takes its own clicks instead of passing them to the window.
+        RECT r;
+        GetWindowRect(Label(), &r);
+        const LPARAM middle = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        EXPECT_EQ(SendMessageW(Label(), WM_NCHITTEST, 0, middle), HTCLIENT);
+        Click(Label());
         SendMessageW(Form3().Hwnd(), WM_KEYDOWN, 'A', 0);
-        ASSERT_TRUE(Form3.Loaded()) << "another key closed it";
-        testing_support::DestroyWatch watch(Form3().Hwnd(), ui::Form2().Hwnd());
+        ASSERT_TRUE(Form3.Loaded()) << "another key or the label closed it";
+        bool mainShown = false;
+        MessageLog destroyed(Form3().Hwnd(), WM_DESTROY, [&] { mainShown = ui::Form2().Visible(); });
         way.act(Form3().Hwnd());
-        EXPECT_TRUE(watch.destroyed) << way.name;
-        EXPECT_TRUE(watch.otherVisible) << way.name << ": the main window showed only after the arrange window went";
+        EXPECT_EQ(destroyed.seen.size(), 1u) << way.name;
+        EXPECT_TRUE(mainShown) << way.name << ": the main window showed only after the arrange window went";
         EXPECT_TRUE(ui::Form2().Visible()) << way.name;
         PumpFor(20);
     }

@@ -1,9 +1,11 @@
-// Message pumping for tests that drive real windows in process.
+// Message pumping, and reading a window's text, for tests that drive real
+// windows in process.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 #include "ui/toolkit/Form.h"
 #include "ui/toolkit/Program.h"
@@ -32,5 +34,11 @@ inline bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs, bool* 
 }
 
 inline void PumpFor(DWORD ms, bool* sawQuit = nullptr) { PumpUntil(nullptr, ms, sawQuit); }
+
+inline std::wstring TextOf(HWND hwnd) {
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
 
 }  // namespace testing_support

@@ -32,14 +32,7 @@ std::vector<Seen> g_seen;
 // Whether the icon a window had was still alive when it was given a new one.
 bool g_oldIconAliveAtSetIcon = true;
 
-bool Alive(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info)) return false;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return true;
-}
-
+// 0 for an icon that has been destroyed.
 int IconWidth(HICON icon) {
     ICONINFO info{};
     if (!GetIconInfo(icon, &info)) return 0;
@@ -49,6 +42,8 @@ int IconWidth(HICON icon) {
     DeleteObject(info.hbmMask);
     return bm.bmWidth;
 }
+
+bool Alive(HICON icon) { return IconWidth(icon) > 0; }
 
 // Passes every call on to the real shell, except those it is told to fail,
 // and can run something inside a call, as a message sent meanwhile would.
@@ -87,14 +82,8 @@ public:
 class HookedForm : public ui::Form {
 public:
     static constexpr ui::FormDesign kDesign{
-        .className = L"Test.Hooked",
-        .caption = L"hooked",
-        .style = WS_OVERLAPPEDWINDOW,
-        .clientWidth = 1500,
-        .clientHeight = 1500,
-        .back = ui::kLightGrey,
-        .iconId = IDI_APP,
-    };
+        .className = L"Test.Hooked", .style = WS_OVERLAPPEDWINDOW, .clientWidth = 1500, .clientHeight = 1500,
+        .back = ui::kLightGrey, .iconId = IDI_APP};
     HookedForm() : Form(kDesign) {}
 
 protected:
@@ -127,7 +116,6 @@ void CALLBACK LookAtTheMenuAndCloseIt(HWND, UINT, UINT_PTR id, DWORD) {
     EndMenu();
 }
 
-
 constexpr ui::MenuItemDesign kItems[] = {{1, L"One(&O)", true}};
 
 class TrayHook : public ::testing::Test {
@@ -157,13 +145,20 @@ protected:
     // Whether the shell has our icon: a modify of nothing fails.
     bool InShell() { return AskShell(NIM_MODIFY); }
     bool ShellLosesTheIcon() { return AskShell(NIM_DELETE); }
-    // Opens the menu as the shell does and closes it unchosen; the menu's
-    // window rectangle while it was open.
-    RECT OpenAndDismissMenu() {
+    // Opens the menu as the shell does; a timer inside the menu's loop looks
+    // at it and closes it unchosen.
+    LRESULT OpenAndDismissMenu() {
         menuRect = {};
+        menuWasOpen = false;
+        foregroundDuringMenu = nullptr;
         SetTimer(nullptr, 0, 300, LookAtTheMenuAndCloseIt);
-        SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP);
-        return menuRect;
+        return SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP);
+    }
+    // What Windows sends when the window moves to a monitor of that DPI.
+    void SetDpi(UINT dpi) {
+        RECT suggested{};
+        GetWindowRect(hwnd, &suggested);
+        SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     }
     FakeShell shell;
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
@@ -172,28 +167,11 @@ protected:
     WNDPROC original = nullptr;
 };
 
-TEST_F(TrayHook, ReplacesTheProcedureAndRemoveRestoresIt) {
+TEST_F(TrayHook, PassesEveryOtherMessageOnUnchangedUntilRemoveTakesTheIconAndItselfAway) {
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)), &tray::TrayWndProc);
-    EXPECT_EQ(tray::PreviousWndProc(), original);
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = hwnd;
-    nid.uID = tray::kIconId;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &nid)) << "the icon is in the shell";
-    tray::RemoveTrayIcon();
-    // Gone from the shell while the window still lives: the shell's own
-    // clean-up of dead windows' icons must not be what removes it.
-    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &nid)) << "the icon was left behind";
-    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)), original);
-    // Straight to the window's own procedure again.
-    EXPECT_EQ(SendMessageW(hwnd, WM_USER + 1, 5, WM_RBUTTONUP), 0x1234);
-    ASSERT_EQ(g_seen.size(), 1u);
-}
-
-TEST_F(TrayHook, PassesEveryOtherMessageOnUnchanged) {
-    // Not the callback message, though its lParam is the right-button release.
+    // Not the callback message, though its lParam is the right-button release;
+    // then the callback message with any other mouse message.
     EXPECT_EQ(SendMessageW(hwnd, WM_USER + 5, 77, WM_RBUTTONUP), 0x1234);
-    // The callback message with any other mouse message.
     for (LPARAM mouse : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONDOWN}) {
         EXPECT_EQ(SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, mouse), 0x1234);
     }
@@ -203,71 +181,73 @@ TEST_F(TrayHook, PassesEveryOtherMessageOnUnchanged) {
     EXPECT_EQ(g_seen[0].lParam, WM_RBUTTONUP);
     EXPECT_EQ(g_seen[5].msg, tray::kCallbackMessage);
     EXPECT_EQ(g_seen[5].lParam, WM_RBUTTONDOWN);
+
+    ASSERT_TRUE(InShell());
+    tray::RemoveTrayIcon();
+    // Gone from the shell while the window still lives: the shell's own
+    // clean-up of dead windows' icons must not be what removes it.
+    EXPECT_FALSE(InShell()) << "the icon was left behind";
+    EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC)), original);
 }
 
-TEST_F(TrayHook, RightButtonReleaseOpensTheMenuAndIsNotPassedOn) {
+TEST_F(TrayHook, TheMenuOpensInTheForegroundAtThePointerOrFromTheKeyboardAtTheIcon) {
     // Some other window is in front, as when the user works elsewhere.
     HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
                                  nullptr, nullptr);
     SetForegroundWindow(other);
     ASSERT_EQ(GetForegroundWindow(), other);
-
-    // The menu runs its own loop; a timer inside that loop closes it again.
-    menuWasOpen = false;
-    foregroundDuringMenu = nullptr;
-    SetTimer(nullptr, 0, 300, LookAtTheMenuAndCloseIt);
-    EXPECT_EQ(SendMessageW(hwnd, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP), 0);
+    const POINT cursor{200, 200};
+    ASSERT_TRUE(SetCursorPos(cursor.x, cursor.y));
+    // The pointer over the icon: a click, and the menu opens where it is.
+    shell.rect = RECT{cursor.x - 12, cursor.y - 12, cursor.x + 12, cursor.y + 12};
+    EXPECT_EQ(OpenAndDismissMenu(), 0);
     EXPECT_TRUE(menuWasOpen);
-    EXPECT_TRUE(g_seen.empty());
+    EXPECT_TRUE(g_seen.empty()) << "the release was passed on";
+    EXPECT_EQ(menuRect.left, cursor.x);
+    EXPECT_EQ(menuRect.top, cursor.y);
+    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 0) << "a mouse user's focus was moved";
     // The menu's window was brought to the front, or a click elsewhere would
     // not close the menu; and a message follows the menu so the next opens.
     EXPECT_EQ(foregroundDuringMenu, hwnd);
     MSG m;
     EXPECT_TRUE(PeekMessageW(&m, hwnd, WM_NULL, WM_NULL, PM_REMOVE));
     DestroyWindow(other);
+
+    // Far from the pointer, as when Win+B and Enter chose the icon.
+    const int x = 600, y = 400;
+    shell.rect = RECT{x, y, x + 24, y + 24};
+    OpenAndDismissMenu();
+    // Windows puts it beside the icon, Wine (which ignores the rectangle to
+    // keep clear) on it: either way within half an icon of its centre.
+    const LONG dx = std::max<LONG>({menuRect.left - (x + 12), (x + 12) - menuRect.right, 0});
+    const LONG dy = std::max<LONG>({menuRect.top - (y + 12), (y + 12) - menuRect.bottom, 0});
+    EXPECT_LE(std::max(dx, dy), 12) << "the menu at " << menuRect.left << "," << menuRect.top;
+    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1) << "the keyboard's focus was not given back";
 }
 
-TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeed) {
+TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeedAndALostIconComesBackWithIt) {
     shell.calls.clear();
     tray::SetTrayTip(L"岚石阁内存整理\n内存：45.25% 可用");
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(shell.calls[0].tip, L"岚石阁内存整理\n内存：45.25% 可用");
-}
-
-TEST_F(TrayHook, ALostIconIsAddedAgainWithTheTip) {
-    tray::SetTrayTip(L"first");
     // The shell forgets the icon, as it does when it restarts.
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = hwnd;
-    nid.uID = tray::kIconId;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid));
+    ASSERT_TRUE(ShellLosesTheIcon());
     tray::SetTrayTip(L"second");
     EXPECT_EQ(tray::TipSent(), L"second");
-    // It is there again: deleting it succeeds once more.
-    EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid));
-}
-
-TEST_F(TrayHook, TheShellsRestartNoticeReachesTheHookAndTheWindow) {
-    tray::SetTrayTip(L"tip");
-    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = hwnd;
-    nid.uID = tray::kIconId;
-    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid));
+    EXPECT_TRUE(InShell());
+    // Its restart notice brings the icon back with the tip, and reaches the window.
+    ASSERT_TRUE(ShellLosesTheIcon());
     SendMessageW(hwnd, taskbarCreated, 0, 0);
-    EXPECT_TRUE(Shell_NotifyIconW(NIM_DELETE, &nid)) << "the icon was added back";
+    EXPECT_TRUE(InShell()) << "the icon was not added back";
+    EXPECT_EQ(shell.calls.back().tip, L"second");
     ASSERT_EQ(g_seen.size(), 1u);
     EXPECT_EQ(g_seen[0].msg, taskbarCreated);
 }
 
 TEST_F(TrayHook, AfterADpiChangeAndARestartTheShellHasALiveIconOfTheNewSize) {
-    EXPECT_EQ(IconWidth(tray::IconSent()), 16);
-    RECT suggested{};
-    GetWindowRect(hwnd, &suggested);
-    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(IconWidth(shell.calls.front().icon), 16);
+    SetDpi(144);
     SendMessageW(hwnd, taskbarCreated, 0, 0);
     ASSERT_TRUE(shell.calls.back().icon) << "the restart notice re-adds the icon";
     EXPECT_TRUE(Alive(shell.calls.back().icon)) << "the shell was handed a destroyed icon";
@@ -292,12 +272,8 @@ TEST_F(TrayHook, TheIconIsMadeForTheDpiOfTheMonitorThatHoldsIt) {
     shell.during = [this] { shell.rect = kIconPlace; };
     SendMessageW(hwnd, taskbarCreated, 0, 0);
     EXPECT_EQ(IconWidth(shell.calls.back().icon), 32);
-    EXPECT_EQ(IconWidth(tray::IconSent()), 32);
-    // The main window's DPI is not the icon's.
-    RECT suggested{};
-    GetWindowRect(hwnd, &suggested);
-    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_EQ(IconWidth(tray::IconSent()), 32);
+    SetDpi(144);
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 32) << "the main window's DPI is not the icon's";
     // Where Windows cannot say the monitor's DPI, the main window's it is.
     g_taskbarDpi.reset();
     SendMessageW(hwnd, taskbarCreated, 0, 0);
@@ -307,9 +283,7 @@ TEST_F(TrayHook, TheIconIsMadeForTheDpiOfTheMonitorThatHoldsIt) {
 
 TEST_F(TrayHook, AWindowGetsItsNewIconsBeforeTheOldAreDestroyed) {
     g_oldIconAliveAtSetIcon = true;
-    RECT suggested{};
-    GetWindowRect(hwnd, &suggested);
-    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    SetDpi(144);
     EXPECT_TRUE(g_oldIconAliveAtSetIcon);
     EXPECT_TRUE(Alive(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0))));
 }
@@ -354,30 +328,6 @@ TEST_F(TrayHook, NoIconIsAddedOnceTheUnloadHasBegun) {
     shell.during = [] { tray::RemoveTrayIcon(); };
     tray::AddTrayIcon(Hooked(), menu.Handle());
     EXPECT_FALSE(InShell()) << "an icon outlives its window";
-}
-
-TEST_F(TrayHook, AMenuOpenedFromTheKeyboardOpensAtTheIconAndGivesTheFocusBack) {
-    const POINT cursor{200, 200};
-    ASSERT_TRUE(SetCursorPos(cursor.x, cursor.y));
-    // Far from the pointer, as when Win+B and Enter chose the icon.
-    const int x = 600;
-    const int y = 400;
-    shell.rect = RECT{x, y, x + 24, y + 24};
-    RECT shown = OpenAndDismissMenu();
-    // Windows puts it beside the icon, Wine (which ignores the rectangle to
-    // keep clear) on it: either way within half an icon of its centre.
-    const LONG dx = std::max<LONG>({shown.left - (x + 12), (x + 12) - shown.right, 0});
-    const LONG dy = std::max<LONG>({shown.top - (y + 12), (y + 12) - shown.bottom, 0});
-    EXPECT_LE(std::max(dx, dy), 12) << "the menu at " << shown.left << "," << shown.top
-                                    << ", the icon at " << x << "," << y;
-    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1);
-
-    // The pointer over the icon: a click, and the menu opens where it is.
-    shell.rect = RECT{cursor.x - 12, cursor.y - 12, cursor.x + 12, cursor.y + 12};
-    shown = OpenAndDismissMenu();
-    EXPECT_EQ(shown.left, cursor.x);
-    EXPECT_EQ(shown.top, cursor.y);
-    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1) << "a mouse user's focus was moved";
 }
 
 }  // namespace
