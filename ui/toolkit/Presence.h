@@ -46,7 +46,6 @@ public:
     Change OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool Seen() const { return !locked_ && !disconnected_ && !displayOff_ && !suspended_; }
-    bool SessionRegistered() const { return sessionRegistered_; }
 
 private:
     void RegisterSession();
