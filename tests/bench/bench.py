@@ -1,10 +1,14 @@
-"""Benchmarks of the program next to a minimal Win32 program with one window
-and a 1000 ms timer (baseline.exe), under the same Wine and Xvfb in one run.
-Prints a Markdown table of figures; it never fails on a figure.
+"""Benchmarks of the program under the same Wine and Xvfb in one run: next to
+floor.exe (only the platform work the design demands), hidden, paused and at
+start-up; next to baseline.exe (one window and a 1000 ms timer) for the share
+of a core and the growth over many ticks; and in process (tick_bench.exe,
+arrange_bench.exe). Prints Markdown tables, one figure in one place; it never
+fails on a figure.
 
 Run through scripts/bench.sh, which builds everything and prepares Wine.
 Environment: APP_EXE, PROBE_EXE, BASELINE_EXE, ARRANGE_BENCH_EXE, WINEPREFIX,
-DISPLAY (as for the e2e tests); IDLE_SECONDS (default 60).
+DISPLAY (as for the e2e tests); IDLE_SECONDS (default 60); BENCH_ONLY=floor or
+paused for those rows alone.
 """
 
 import json
@@ -115,23 +119,6 @@ def tick_parts():
     out = subprocess.run(harness.wine_cmd() + [exe], env=harness.wine_env(96), capture_output=True, timeout=300,
                          check=True).stdout.decode()
     return json.loads(out.strip().splitlines()[-1])
-
-
-def start_up_times(rounds=5):
-    """Milliseconds from CreateProcess to the first visible window, measured
-    by the probe (a Windows process itself) polling every millisecond."""
-    app_exe = harness.env_path("APP_EXE")
-    baseline_exe = harness.env_path("BASELINE_EXE")
-    ours, base = [], []
-    for _ in range(rounds):
-        for exe, cls, into in ((app_exe, START_CLASS, ours), (baseline_exe, "Lanshige.Baseline", base)):
-            harness.wineserver_wait(96)
-            # Keep the desktop up so its start-up is not counted.
-            with harness.MemoryClaim(1, seconds=120):
-                r = harness.probe_one("startup", winpath(exe), cls, timeout=120)
-                into.append(r["us"] / 1000.0)
-                end_program(r["pid"], exe)
-    return statistics.median(ours), statistics.median(base)
 
 
 def winpath(path):
@@ -257,13 +244,17 @@ def idle_next_to_floor(app_exe, floor_exe, seconds):
         floor_unix = the_unix_pid(os.path.basename(floor_exe))
         time.sleep(5)  # past the start window and the first ticks
         t0 = time.monotonic()
-        c0 = cpu_ns(app_unix), cpu_ns(floor_unix)
+        c0, w0 = (cpu_ns(app_unix), cpu_ns(floor_unix)), (wake_ups(app_unix), wake_ups(floor_unix))
         time.sleep(seconds)
         elapsed = time.monotonic() - t0
-        c1 = cpu_ns(app_unix), cpu_ns(floor_unix)
+        c1, w1 = (cpu_ns(app_unix), cpu_ns(floor_unix)), (wake_ups(app_unix), wake_ups(floor_unix))
         result = {
             "app_us_per_tick": (c1[0] - c0[0]) / 1e3 / elapsed,
             "floor_us_per_tick": (c1[1] - c0[1]) / 1e3 / elapsed,
+            # Each wineserver request is a sleep and a wake-up: their count a
+            # tick is what a machine's cost of a switch multiplies.
+            "app_wakeups_per_tick": (w1[0] - w0[0]) / elapsed,
+            "floor_wakeups_per_tick": (w1[1] - w0[1]) / elapsed,
             "app_private": app.memory()["pagefile_usage"],
             "floor_private": harness.procmem(floor_pid)["pagefile_usage"],
         }
@@ -348,6 +339,8 @@ def against_floor(arch, app_exe, floor_exe, rounds, seconds):
         "paused": paused,
         "idle": (med(r["app_us_per_tick"] for r in runs), med(r["floor_us_per_tick"] for r in runs),
                  med(r["app_us_per_tick"] / r["floor_us_per_tick"] for r in runs)),
+        "wakeups": (med(r["app_wakeups_per_tick"] for r in runs), med(r["floor_wakeups_per_tick"] for r in runs),
+                    med(r["app_wakeups_per_tick"] / r["floor_wakeups_per_tick"] for r in runs)),
         "private": (med(r["app_private"] for r in runs), med(r["floor_private"] for r in runs),
                     med(r["app_private"] / r["floor_private"] for r in runs)),
         "start": (med(ours), med(floor), med(a / b for a, b in zip(ours, floor))),
@@ -397,91 +390,82 @@ def paused_only():
             print("Raw: " + json.dumps(p))
 
 
+def print_floor_table(floors, rounds, floor_seconds):
+    if not floors:
+        return
+    kib = 1024.0
+    print("Against the floor (floor.exe: the same DLLs, manifest, icon and fonts, its window shown and focused "
+          "once; each tick the memory query, the tip and one label; medians of %d runs of %.0f s side by side, "
+          "start-up of %d):" % (rounds, floor_seconds, max(rounds, 5)))
+    print()
+    print("| Figure | Build | Program | Floor | Ratio | Target |")
+    print("|---|---|---|---|---|---|")
+    for arch, f in floors.items():
+        for label, key, unit, scale, target in (
+                ("Idle CPU per refresh tick, main window hidden", "idle", "µs", 1.0, "≤ 1.10"),
+                ("Wake-ups per refresh tick, main window hidden", "wakeups", "", 1.0, ""),
+                ("Private memory, steady", "private", "KiB", kib, "≤ 1.10"),
+                ("Start-up to first visible window", "start", "ms", 1.0, "≤ 1.10")):
+            program, floor, r = f[key]
+            fmt = "%.1f" if key == "wakeups" else "%.0f"
+            print(("| %s | %s | " + fmt + " %s | " + fmt + " %s | %.2f | %s |")
+                  % (label, arch, program / scale, unit, floor / scale, unit, r, target))
+        print(paused_rows(arch, f["paused"]))
+    print()
+
+
 def main():
     if os.environ.get("BENCH_ONLY") == "paused":
         paused_only()
+        return
+    rounds = int(os.environ.get("FLOOR_ROUNDS", "3"))
+    floor_seconds = float(os.environ.get("FLOOR_SECONDS", "20"))
+    if os.environ.get("BENCH_ONLY") == "floor":
+        print("Machine: %s\n" % machine())
+        print_floor_table({"x64": against_floor("x64", harness.env_path("APP_EXE"), harness.env_path("FLOOR_EXE"),
+                                                 rounds, floor_seconds)}, rounds, floor_seconds)
         return
     seconds = float(os.environ.get("IDLE_SECONDS", "60"))
     app_exe = harness.env_path("APP_EXE")
     log("size and imports")
     size, dlls = size_and_imports(app_exe)
-    base_size, base_dlls = size_and_imports(harness.env_path("BASELINE_EXE"))
     log("arrange timing")
     arrange = arrange_timing()
     log("parts of a tick")
     parts = tick_parts()
-    log("start-up")
-    start_ours, start_base = start_up_times()
     log("idle cost and memory over %.0f s" % seconds)
     idle = idle_and_memory(seconds)
-    rounds = int(os.environ.get("FLOOR_ROUNDS", "3"))
-    floor_seconds = float(os.environ.get("FLOOR_SECONDS", "20"))
     floors = {}
     for arch, app_var, floor_var in (("x64", "APP_EXE", "FLOOR_EXE"), ("x86", "APP_EXE_X86", "FLOOR_EXE_X86")):
         if os.environ.get(app_var) and os.environ.get(floor_var):
             floors[arch] = against_floor(arch, os.environ[app_var], os.environ[floor_var], rounds, floor_seconds)
 
     kib = 1024.0
-    share = lambda cpu_ms: 100.0 * cpu_ms / (idle["seconds"] * 1000.0)  # noqa: E731
-    rows = [
-        ("Idle CPU per refresh tick (main window hidden)", "%.0f µs" % idle["app_us_per_tick"],
-         "%.0f µs" % idle["base_us_per_tick"], ratio(idle["app_us_per_tick"], idle["base_us_per_tick"]),
-         "%.3f %% of one core (target ≤ 0.05 %%)" % share(idle["app_cpu_ms"])),
-        ("Private memory, steady", "%.0f KiB" % (idle["app_private_steady"] / kib),
-         "%.0f KiB" % (idle["base_private_steady"] / kib),
-         ratio(idle["app_private_steady"], idle["base_private_steady"]), "target ≤ 1.15"),
-        ("Private memory, peak while idle", "%.0f KiB" % (idle["app_private_peak"] / kib),
-         "%.0f KiB" % (idle["base_private_peak"] / kib),
-         ratio(idle["app_private_peak"], idle["base_private_peak"]), "target ≤ 1.15"),
-        ("Private memory, steady, next to a baseline that loads the same DLLs and fonts",
-         "%.0f KiB" % (idle["app_private_steady"] / kib), "%.0f KiB" % (idle["libs_private_steady"] / kib),
-         ratio(idle["app_private_steady"], idle["libs_private_steady"]), "baseline.exe hidden-libs"),
-        ("Growth over 1,000 refresh ticks", "%+.0f KiB" % (idle["growth_1000_ticks"] / kib), "", "",
-         "target < 64 KiB"),
-        ("Arrange tick vs memset of 140,000,000 bytes (median of 9)", "%.1f ms" % arrange["tick_ms_median"],
-         "%.1f ms" % arrange["memset_ms_median"], ratio(arrange["tick_ms_median"], arrange["memset_ms_median"]),
-         "target ≤ 1.10"),
-        ("Start-up to first visible window (median of 5)", "%.0f ms" % start_ours, "%.0f ms" % start_base,
-         ratio(start_ours, start_base), "target ≤ 1.2"),
-        ("Executable size", "%.0f KiB" % (size / kib), "%.0f KiB" % (base_size / kib), "",
-         "target < 400 KiB"),
-        ("Imports", ", ".join(dlls), ", ".join(base_dlls), "",
-         "system DLLs only" if all(d.lower() in ALLOWED_DLLS for d in dlls) else "NOT system DLLs only"),
-    ]
     print("Machine: %s" % machine())
     print()
-    print("| Figure | Program | Baseline | Ratio | Note |")
-    print("|---|---|---|---|---|")
+    print_floor_table(floors, rounds, floor_seconds)
+    rows = [
+        ("Idle CPU, main window hidden (share of one core)", "%.3f %%" % (100.0 * idle["app_cpu_ms"] / (idle["seconds"] * 1000.0)),
+         "≤ 0.05 %"),
+        ("Growth of private memory over 1,000 refresh ticks", "%+.0f KiB" % (idle["growth_1000_ticks"] / kib), "< 64 KiB"),
+        ("Arrange tick against a memset of 140,000,000 bytes (median of 9)",
+         "%.1f / %.1f ms = %s" % (arrange["tick_ms_median"], arrange["memset_ms_median"],
+                                  ratio(arrange["tick_ms_median"], arrange["memset_ms_median"])), "≤ 1.10"),
+        ("One tick in process, figures unchanged / a new caption / a new tip (tick_bench.exe, mean of 500)",
+         "%.0f / %.0f / %.0f µs" % (parts["tick_us"], parts["changed_caption_us"], parts["changed_tip_us"]), ""),
+        ("Executable size, x64", "%.0f KiB" % (size / kib), "< 400 KiB"),
+        ("Imports", ", ".join(dlls),
+         "system DLLs only" if all(d.lower() in ALLOWED_DLLS for d in dlls) else "NOT system DLLs only"),
+    ]
+    if "main_window_load_ms" in parts:
+        rows.append(("Loading the hidden main window in process", "%.1f ms, %+.0f KiB" % (
+            parts["main_window_load_ms"], parts["main_window_load_kib"]), ""))
+    print("| Figure | Program | Target |")
+    print("|---|---|---|")
     for r in rows:
         print("| %s |" % " | ".join(r))
     print()
-    print("One tick in process (tick_bench.exe, mean of 500): whole tick with unchanged figures %.0f µs; "
-          "a changed label caption %.0f µs; a changed tray tip (Shell_NotifyIconW to the shell) %.0f µs."
-          % (parts["tick_us"], parts["changed_caption_us"], parts["changed_tip_us"]))
-    if "main_window_load_ms" in parts:
-        print()
-        print("Loading the hidden main window in process (its controls, fonts, tooltip, icon; the design loads it "
-              "before the start window shows): %.1f ms and %+.0f KiB of private memory; one memory query %.0f µs."
-              % (parts["main_window_load_ms"], parts["main_window_load_kib"], parts["read_us"]))
-    print()
-    if floors:
-        print("Against the floor (floor.exe: the memory query, the tip in the same pattern, one label, "
-              "the same DLLs, fonts and icon; medians of %d runs of %.0f s side by side, start-up of %d):"
-              % (rounds, floor_seconds, max(rounds, 5)))
-        print()
-        print("| Figure | Build | Program | Floor | Ratio | Target |")
-        print("|---|---|---|---|---|---|")
-        for arch, f in floors.items():
-            for label, key, unit, scale in (("Idle CPU per refresh tick", "idle", "µs", 1.0),
-                                            ("Private memory, steady", "private", "KiB", kib),
-                                            ("Start-up to first visible window", "start", "ms", 1.0)):
-                program, floor, r = f[key]
-                print("| %s | %s | %.0f %s | %.0f %s | %.2f | ≤ 1.10 |"
-                      % (label, arch, program / scale, unit, floor / scale, unit, r))
-        for arch, f in floors.items():
-            print(paused_rows(arch, f["paused"]))
-        print()
-    print("Raw: " + json.dumps({"idle": idle, "arrange": arrange, "start_up_ms": [start_ours, start_base], "tick_parts": parts,
+    print("Raw: " + json.dumps({"idle": idle, "arrange": arrange, "tick_parts": parts,
                                 "size": size, "floors": floors}))
 
 
