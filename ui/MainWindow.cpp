@@ -129,8 +129,8 @@ void MainWindow::OnCommand(UINT id) {
     case mnuArrange: arrange::cmdArrange_Click(*this); break;
     case cmdMemMsg:
         memory::ReadMemoryStatus();
-        MessageBoxW(Hwnd(), memory::MemoryDetailsText(memory::Status(), numberFormat_).c_str(), texts::kProductName,
-                    MB_OK);
+        MessageBoxW(Hwnd(), memory::MemoryDetailsText(memory::Status(), numberFormat_).c_str(),
+                    texts::kProductName, MB_OK);
         break;
     case cmdAbout: MessageBoxW(Hwnd(), texts::kAboutText, texts::kAboutTitle, MB_OK); break;
     case cmdHide: SetShown(false); break;
