@@ -129,9 +129,10 @@ void MainWindow::OnCommand(UINT id) {
     case mnuArrange: arrange::cmdArrange_Click(*this); break;
     case cmdMemMsg:
         memory::ReadMemoryStatus();
-        MsgBox(memory::MemoryDetailsText(memory::Status(), numberFormat_), MB_OK, texts::kProductName, Hwnd());
+        MessageBoxW(Hwnd(), memory::MemoryDetailsText(memory::Status(), numberFormat_).c_str(),
+                    texts::kProductName, MB_OK);
         break;
-    case cmdAbout: MsgBox(texts::kAboutText, MB_OK, texts::kAboutTitle, Hwnd()); break;
+    case cmdAbout: MessageBoxW(Hwnd(), texts::kAboutText, texts::kAboutTitle, MB_OK); break;
     case cmdHide: SetShown(false); break;
     case mnuShow: SetShown(true); break;
     case mnuQuit: Form2.Unload(); break;

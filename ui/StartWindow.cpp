@@ -57,8 +57,8 @@ void StartWindow::Form_Load() {
         // Started from a script or a Run entry, this copy has no window in
         // front to lend its box the foreground: ask for it, or the box opens
         // behind whatever the user is doing.
-        MsgBox(texts::kSecondCopyText, MB_ICONSTOP | MB_SETFOREGROUND, texts::kSecondCopyTitle);
-        End();
+        MessageBoxW(nullptr, texts::kSecondCopyText, texts::kSecondCopyTitle, MB_ICONSTOP | MB_SETFOREGROUND);
+        ExitProcess(0);  // at once, running no unload handler
     }
     LoadMainWindow();
 }

@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
         return std::wstring();
     };
     MSG move{bar, WM_MOUSEMOVE, 0, MAKELPARAM(centre.x - r.left, centre.y - r.top), GetTickCount(), centre};
-    w.RelayToTip(move);
+    w.PreTranslate(move);
     EXPECT_TRUE(PumpUntil([&] { return !shownTip().empty(); }, 5000));
     EXPECT_EQ(shownTip(), L"深色部分为可用内存，浅色部分为已用内存");
 }

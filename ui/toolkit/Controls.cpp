@@ -135,7 +135,7 @@ void ControlTip::Add(HWND owner, HWND control, const wchar_t* text) {
     // procedure, and every message the control gets (the bar's new position
     // each second) would pay for its subclass chain's property look-ups,
     // which under Wine are trips to the wineserver. The message loop hands
-    // the tooltip the mouse messages it needs instead (RelayToTip).
+    // the tooltip the mouse messages it needs instead (Form::PreTranslate).
     ti.uFlags = TTF_IDISHWND;
     ti.hwnd = owner;
     ti.uId = reinterpret_cast<UINT_PTR>(control);

@@ -60,9 +60,8 @@ public:
     void FitLeftOf(int id, int neighbourId, double minPoints);
     void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
 
-    // The message loop's share: the keys, and the mouse messages the tip needs.
-    bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
-    void RelayToTip(const MSG& msg) const { tip_.Relay(msg); }
+    // The message loop's share: the mouse messages the tip needs, and the keys.
+    bool PreTranslate(MSG& msg) { tip_.Relay(msg); return keys_.PreTranslate(msg); }
     // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
@@ -145,10 +144,10 @@ public:
 
     void SetEnabled(bool enabled);
     bool Enabled() const { return enabled_; }
-    UINT Interval() const { return interval_; }
-    void Start(HWND hwnd) const;  // on a window that exists
 
 private:
+    friend class Form;
+    void Start(HWND hwnd) const;  // on a window that exists
     Form& owner_;
     UINT_PTR id_;
     UINT interval_;

@@ -71,7 +71,6 @@ int Run() {
     MSG msg{};
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         Form* form = msg.hwnd ? LiveFormOf(GetAncestor(msg.hwnd, GA_ROOT)) : nullptr;
-        if (form) form->RelayToTip(msg);
         if (!form || !form->PreTranslate(msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);

@@ -1,11 +1,10 @@
 // The program around the forms: start-up, the single-instance claim, the
-// message loop and the end, and message boxes.
+// message loop and the end.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
-#include <string>
 
 #include "ui/toolkit/Handles.h"
 
@@ -34,13 +33,6 @@ int Run();
 // Frees the forms retired by Unload. The loop does it after each message, so
 // that a form may unload itself from inside its own handlers.
 void CollectRetired();
-// Ends the program at once, running no unload handler.
-[[noreturn]] inline void End() { ExitProcess(0); }
-
-// The caller gives the title, as the toolkit knows no program.
-inline int MsgBox(const std::wstring& text, UINT style, const wchar_t* title, HWND owner = nullptr) {
-    return MessageBoxW(owner, text.c_str(), title, style);
-}
 
 namespace detail {
 // The forms' own bookkeeping: a window made, a window gone, a form unloaded.
