@@ -553,7 +553,7 @@ def type_text(text, dpi=None):
 
 
 def click_client(win, x, y, button=1):
-    """Clicks at (x, y) of a window's client area (a probe list/find record)."""
+    """Clicks at (x, y) of a window's client area (a probe list record)."""
     ox, oy = win["client_origin"]
     click(ox + x, oy + y, button=button)
 

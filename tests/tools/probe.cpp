@@ -335,27 +335,6 @@ int CmdList(int argc, wchar_t** argv) {
     return 0;
 }
 
-int CmdFind(int argc, wchar_t** argv) {
-    Filter f;
-    long long timeoutMs = 10000;
-    bool all = false;
-    if (!ParseFilter(argc, argv, 2, f, timeoutMs, all))
-        return Fail(L"usage: find [--class C] [--title T] [--title-contains T] [--pid P] [--exe E] [--any] "
-                    L"[--all] [--timeout-ms N]");
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
-    for (;;) {
-        bool found = false;
-        for (HWND h : TopLevel()) {
-            if (!f.Matches(h) || !EmitIfStillThere(h)) continue;
-            found = true;
-            if (!all) break;
-        }
-        if (found) return 0;
-        if (GetTickCount64() >= end) return Fail(L"no matching window", 1);
-        Sleep(50);
-    }
-}
-
 int CmdChildren(int argc, wchar_t** argv) {
     HWND top = nullptr;
     if (argc < 3 || !ParseHwnd(argv[2], top)) return Fail(L"usage: children HWND");
@@ -871,7 +850,7 @@ int CmdWinEvents(int argc, wchar_t** argv) {
 
 int Usage() {
     return Fail(
-        L"usage: probe list|find|children|send|post|close|foreground|broadcast-taskbar-created|memstatus|procmem|procs|"
+        L"usage: probe list|children|send|post|close|foreground|broadcast-taskbar-created|memstatus|procmem|procs|"
         L"tooltips|claim|tray-rect|tray-delete|sysinfo|font|fontlink|fuzz|repeat|startup|winevents|serve ...");
 }
 
@@ -881,7 +860,6 @@ int Run(int argc, wchar_t** argv, bool serving) {
     if (argc < 2) return Usage();
     std::wstring cmd = argv[1];
     if (cmd == L"list") return CmdList(argc, argv);
-    if (cmd == L"find") return CmdFind(argc, argv);
     if (cmd == L"children") return CmdChildren(argc, argv);
     if (cmd == L"send") return CmdMessage(argc, argv, false);
     if (cmd == L"post") return CmdMessage(argc, argv, true);
