@@ -230,9 +230,11 @@ def start_process(exe, *args):
     return proc, pid
 
 
-def idle_next_to_floor(app_exe, floor_exe, seconds):
+def next_to_floor(app_exe, floor_exe, seconds, locked=False):
     """One run of the program (main window hidden) next to floor.exe hidden:
-    CPU per refresh tick and steady private memory of each."""
+    CPU, wake-ups and private memory of each over the same time. `locked`: the
+    program is told its session is locked, as Windows tells it, while the
+    floor ticks every second whatever happens."""
     app = harness.App(exe=app_exe, log_name="bench.floor-program")
     app.start()
     floor_proc = None
@@ -240,67 +242,26 @@ def idle_next_to_floor(app_exe, floor_exe, seconds):
         main = app.wait_window(cls=MAIN_CLASS, timeout=30)["hwnd"]
         harness.post(main, harness.WM_COMMAND, CMD_HIDE, 0)
         floor_proc, floor_pid = start_process(floor_exe, "hidden")
-        app_unix = the_unix_pid(app.exe_name)
-        floor_unix = the_unix_pid(os.path.basename(floor_exe))
+        pids = the_unix_pid(app.exe_name), the_unix_pid(os.path.basename(floor_exe))
         time.sleep(5)  # past the start window and the first ticks
+        if locked:
+            harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0)
+            time.sleep(1)
         t0 = time.monotonic()
-        c0, w0 = (cpu_ns(app_unix), cpu_ns(floor_unix)), (wake_ups(app_unix), wake_ups(floor_unix))
+        c0, w0 = [cpu_ns(p) for p in pids], [wake_ups(p) for p in pids]
         time.sleep(seconds)
         elapsed = time.monotonic() - t0
-        c1, w1 = (cpu_ns(app_unix), cpu_ns(floor_unix)), (wake_ups(app_unix), wake_ups(floor_unix))
-        result = {
-            "app_us_per_tick": (c1[0] - c0[0]) / 1e3 / elapsed,
-            "floor_us_per_tick": (c1[1] - c0[1]) / 1e3 / elapsed,
-            # Each wineserver request is a sleep and a wake-up: their count a
-            # tick is what a machine's cost of a switch multiplies.
-            "app_wakeups_per_tick": (w1[0] - w0[0]) / elapsed,
-            "floor_wakeups_per_tick": (w1[1] - w0[1]) / elapsed,
-            "app_private": app.memory()["pagefile_usage"],
-            "floor_private": harness.procmem(floor_pid)["pagefile_usage"],
-        }
-        harness.post(main, harness.WM_COMMAND, MNU_QUIT, 0)
-        app.wait_exit(timeout=30)
-        for w in harness.top_windows(pid=floor_pid):
-            harness.close_window(w["hwnd"])
-        floor_proc.wait(timeout=30)
-    finally:
-        for p in (app.proc, floor_proc):
-            if p is not None and p.poll() is None:
-                p.kill()
-        harness.wineserver_wait(96)
-    return result
-
-
-def paused_next_to_floor(app_exe, floor_exe, seconds):
-    """The program (main window hidden) told its session is locked, as Windows
-    tells it, next to floor.exe hidden, which ticks every second whatever
-    happens: wake-ups and CPU of each over the same time."""
-    app = harness.App(exe=app_exe, log_name="bench.paused-program")
-    app.start()
-    floor_proc = None
-    try:
-        main = app.wait_window(cls=MAIN_CLASS, timeout=30)["hwnd"]
-        harness.post(main, harness.WM_COMMAND, CMD_HIDE, 0)
-        floor_proc, floor_pid = start_process(floor_exe, "hidden")
-        app_unix = the_unix_pid(app.exe_name)
-        floor_unix = the_unix_pid(os.path.basename(floor_exe))
-        time.sleep(5)  # past the start window and the first ticks
-        harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0)
-        time.sleep(1)
-        t0 = time.monotonic()
-        w0, c0 = (wake_ups(app_unix), wake_ups(floor_unix)), (cpu_ns(app_unix), cpu_ns(floor_unix))
-        time.sleep(seconds)
-        elapsed = time.monotonic() - t0
-        w1, c1 = (wake_ups(app_unix), wake_ups(floor_unix)), (cpu_ns(app_unix), cpu_ns(floor_unix))
-        harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0)
-        per_minute = 60.0 / elapsed
-        result = {
-            "seconds": elapsed,
-            "app_wakeups_per_min": (w1[0] - w0[0]) * per_minute,
-            "floor_wakeups_per_min": (w1[1] - w0[1]) * per_minute,
-            "app_cpu_ms_per_min": (c1[0] - c0[0]) / 1e6 * per_minute,
-            "floor_cpu_ms_per_min": (c1[1] - c0[1]) / 1e6 * per_minute,
-        }
+        c1, w1 = [cpu_ns(p) for p in pids], [wake_ups(p) for p in pids]
+        result = {"seconds": elapsed, "app_private": app.memory()["pagefile_usage"],
+                  "floor_private": harness.procmem(floor_pid)["pagefile_usage"]}
+        for k, who in enumerate(("app", "floor")):
+            # Each wineserver request the thread sleeps for is a wake-up.
+            result[who + "_us_per_tick"] = (c1[k] - c0[k]) / 1e3 / elapsed
+            result[who + "_wakeups_per_tick"] = (w1[k] - w0[k]) / elapsed
+            result[who + "_wakeups_per_min"] = (w1[k] - w0[k]) * 60.0 / elapsed
+            result[who + "_cpu_ms_per_min"] = (c1[k] - c0[k]) / 1e6 * 60.0 / elapsed
+        if locked:
+            harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0)
         harness.post(main, harness.WM_COMMAND, MNU_QUIT, 0)
         app.wait_exit(timeout=30)
         for w in harness.top_windows(pid=floor_pid):
@@ -329,9 +290,9 @@ def start_up_next_to_floor(app_exe, floor_exe, rounds):
 def against_floor(arch, app_exe, floor_exe, rounds, seconds):
     """Medians over `rounds` runs of each figure and of its program/floor ratio."""
     log("%s against the floor: %d idle runs of %.0f s" % (arch, rounds, seconds))
-    runs = [idle_next_to_floor(app_exe, floor_exe, seconds) for _ in range(rounds)]
+    runs = [next_to_floor(app_exe, floor_exe, seconds) for _ in range(rounds)]
     log("%s against the floor: paused (session locked), %.0f s" % (arch, seconds))
-    paused = paused_next_to_floor(app_exe, floor_exe, seconds)
+    paused = next_to_floor(app_exe, floor_exe, seconds, locked=True)
     log("%s against the floor: start-up" % arch)
     ours, floor = start_up_next_to_floor(app_exe, floor_exe, max(rounds, 5))
     med = statistics.median
@@ -385,7 +346,7 @@ def paused_only():
     for arch, app_var, floor_var in (("x64", "APP_EXE", "FLOOR_EXE"), ("x86", "APP_EXE_X86", "FLOOR_EXE_X86")):
         if os.environ.get(app_var) and os.environ.get(floor_var):
             log("%s paused next to the floor, %.0f s" % (arch, seconds))
-            p = paused_next_to_floor(os.environ[app_var], os.environ[floor_var], seconds)
+            p = next_to_floor(os.environ[app_var], os.environ[floor_var], seconds, locked=True)
             print(paused_rows(arch, p))
             print("Raw: " + json.dumps(p))
 
