@@ -65,29 +65,26 @@ def unix_pids_of(exe_name, arg=None):
     return found
 
 
-def cpu_ns(unix_pid):
-    """Time on a CPU of every thread of a process, in nanoseconds."""
+def schedstat(unix_pid, field):
+    """A field of /proc/.../schedstat added up over every thread of a process:
+    0 is the time on a CPU in nanoseconds, 2 how often a thread was put on a
+    CPU (each wake-up of the program, a timer's or a reply's, is one)."""
     total = 0
     for tid in os.listdir("/proc/%d/task" % unix_pid):
         try:
             with open("/proc/%d/task/%s/schedstat" % (unix_pid, tid)) as f:
-                total += int(f.read().split()[0])
+                total += int(f.read().split()[field])
         except (OSError, ValueError, IndexError):
             pass
     return total
+
+
+def cpu_ns(unix_pid):
+    return schedstat(unix_pid, 0)
 
 
 def wake_ups(unix_pid):
-    """Times any thread of a process was put on a CPU (schedstat's third
-    field): each wake-up of the program, a timer's or a reply's, is one."""
-    total = 0
-    for tid in os.listdir("/proc/%d/task" % unix_pid):
-        try:
-            with open("/proc/%d/task/%s/schedstat" % (unix_pid, tid)) as f:
-                total += int(f.read().split()[2])
-        except (OSError, ValueError, IndexError):
-            pass
-    return total
+    return schedstat(unix_pid, 2)
 
 
 def the_unix_pid(exe_name, arg=None):
