@@ -38,10 +38,24 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${SUDO[@]}" dpkg --add-architecture i386
   fi
-  "${SUDO[@]}" apt-get update -q
+  # A mirror caught mid-sync fails one index (a size or hash mismatch) while
+  # the rest arrive: the install below says whether what it needs was there.
+  update_ok=1
+  "${SUDO[@]}" apt-get update -q || update_ok=0
   # With recommends: Wine needs the X libraries, fonts-wine and fonts-liberation
   # it recommends to draw windows and text as on this machine.
-  "${SUDO[@]}" apt-get install -y -q "${missing[@]}"
+  if ! "${SUDO[@]}" apt-get install -y -q "${missing[@]}"; then
+    [ "$update_ok" = 0 ] || exit 1
+    # Seen: the security pocket's i386 index refused while its amd64 one
+    # arrived, so an i386 library can no longer match the version of its
+    # amd64 twin. Both meet at the release's version with the security pocket
+    # pinned below it, for this one install.
+    echo "deps: apt-get update failed on some index; installing again with the security pocket pinned low"
+    pins=$(mktemp -d)
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$pins/security-low.pref"
+    "${SUDO[@]}" apt-get install -y -q -o Dir::Etc::PreferencesParts="$pins" "${missing[@]}"
+    rm -rf "$pins"
+  fi
 fi
 
 # locale -a spells them e.g. "de_DE.utf8".
