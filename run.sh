@@ -36,24 +36,8 @@ if ! flock -n 8; then
   flock 8
 fi
 xvfb_start
-shots=build/screenshots
-mkdir -p "$shots"
-probe() { "$WINE_CMD" build/windows/tests/probe.exe "$@"; }
-hwnd_of() { sed -n 's/^{"hwnd":\([0-9]*\),.*/\1/p' | head -1; }
-shot() { import -window root "$shots/run-$1.png"; echo "run: $shots/run-$1.png"; }
-
-"$WINE_CMD" "$exe" >"$WINE_ENV_ROOT/run.log" 2>&1 &
-app=$!
-# The start window shows for a few seconds, then the main window.
-probe find --exe "$(basename "$exe")" --timeout-ms 30000 >/dev/null || true
-sleep 1
-shot start
-main=$(probe find --exe "$(basename "$exe")" --title " 岚石阁内存整理 v1.0" --timeout-ms 20000 | hwnd_of)
-sleep 1
-shot main
-sleep 2
-shot main-later
-if [ -n "$main" ]; then probe close "$main" >/dev/null; fi
-for _ in $(seq 50); do kill -0 "$app" 2>/dev/null || break; sleep 0.2; done
-kill "$app" 2>/dev/null || true
-wait "$app" 2>/dev/null || true
+# tests/e2e/run_screens.py waits for each window the way the e2e tests do,
+# through their harness and probe.exe, and fails when one does not show.
+export APP_EXE=$PWD/$exe PROBE_EXE=$PWD/build/windows/tests/probe.exe SCREENSHOT_DIR=$PWD/build/screenshots
+export WINEPREFIX_144=$WINEPREFIX PYTHONDONTWRITEBYTECODE=1
+python3 tests/e2e/run_screens.py take "$dpi"
