@@ -23,12 +23,14 @@ using testing_support::PumpFor;
 
 namespace {
 
-struct Seen {
-    UINT msg;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+struct Seen { UINT msg; WPARAM wParam; LPARAM lParam; };
 std::vector<Seen> g_seen;
+// How often a message reached the window past the hook; the shell relays the
+// pointer's moves over the icon (WM_MOUSEMOVE) at any time, and they pass too.
+int TimesSeen(UINT msg, LPARAM lParam) {
+    return static_cast<int>(
+        std::ranges::count_if(g_seen, [&](const Seen& s) { return s.msg == msg && s.lParam == lParam; }));
+}
 // Whether the icon a window had was still alive when it was given a new one.
 bool g_oldIconAliveAtSetIcon = true;
 
@@ -46,37 +48,30 @@ int IconWidth(HICON icon) {
 bool Alive(HICON icon) { return IconWidth(icon) > 0; }
 
 // The fake shell passes every call on to the real one, except those it is
-// told to fail, and can run something inside a call, as a message sent
-// meanwhile would. What each call carried is kept.
-struct Call {
-    DWORD message;
-    HICON icon;
-    std::wstring tip;  // what the call carried, if it carried a tip
-};
-std::vector<Call> g_calls;
-std::set<DWORD> g_failing;
-DWORD g_duringMessage = 0;
-void (*g_during)() = nullptr;
-std::optional<RECT> g_rect;
-ULONGLONG g_now = 0;
+// told to fail, keeps what each call carried, and can run something inside a
+// call, as a message sent meanwhile would.
+struct Call { DWORD message; HICON icon; std::wstring tip; };  // the icon and tip it carried, if any
+struct FakeShell {
+    std::vector<Call> calls;
+    std::set<DWORD> failing;
+    DWORD duringMessage = 0;
+    void (*during)() = nullptr;
+    std::optional<RECT> rect;
+    ULONGLONG now = 1'000'000;
+    int Count(DWORD message) const { return static_cast<int>(std::ranges::count(calls, message, &Call::message)); }
+} shell;
 
 BOOL WINAPI RecordNotify(DWORD message, PNOTIFYICONDATAW nid) {
-    g_calls.push_back({message, (nid->uFlags & NIF_ICON) ? nid->hIcon : nullptr,
-                       (nid->uFlags & NIF_TIP) ? nid->szTip : L""});
-    if (g_during && message == g_duringMessage) std::exchange(g_during, nullptr)();
-    return !g_failing.count(message) && Shell_NotifyIconW(message, nid);
+    shell.calls.push_back({message, (nid->uFlags & NIF_ICON) ? nid->hIcon : nullptr,
+                           (nid->uFlags & NIF_TIP) ? nid->szTip : L""});
+    if (shell.during && message == shell.duringMessage) std::exchange(shell.during, nullptr)();
+    return !shell.failing.count(message) && Shell_NotifyIconW(message, nid);
 }
 HRESULT WINAPI ReportRect(const NOTIFYICONIDENTIFIER*, RECT* rect) {
-    if (!g_rect) return E_FAIL;
-    *rect = *g_rect;
-    return S_OK;
+    if (shell.rect) *rect = *shell.rect;
+    return shell.rect ? S_OK : E_FAIL;
 }
-ULONGLONG WINAPI Now() { return g_now; }
-
-int Count(DWORD message) {
-    return static_cast<int>(std::count_if(g_calls.begin(), g_calls.end(),
-                                          [message](const Call& c) { return c.message == message; }));
-}
+ULONGLONG WINAPI Now() { return shell.now; }
 
 // A window standing in for the main window: its own procedure records what
 // reaches it past the hook.
@@ -118,18 +113,17 @@ void CALLBACK LookAtTheMenuAndCloseIt(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 constexpr ui::MenuItemDesign kItems[] = {{1, L"One(&O)", true}};
+// Each test starts the pointer off the tray: one left there by an earlier program would meet the
+// new icon, and the shell relay that move to the window (and set the pointer back there, late).
+constexpr POINT kPointer{200, 200};
 
 class TrayHook : public ::testing::Test {
 protected:
     void SetUp() override {
         g_seen.clear();
-        g_calls.clear();
-        g_failing.clear();
-        g_rect.reset();
-        g_now = 1'000'000;
-        shell->notify = &RecordNotify;
-        shell->iconRect = &ReportRect;
-        shell->now = &Now;
+        shell = {};
+        *system = {&RecordNotify, &ReportRect, &Now};
+        ASSERT_TRUE(SetCursorPos(kPointer.x, kPointer.y));
         Hooked().Load();
         hwnd = Hooked().Hwnd();
         original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -166,7 +160,7 @@ protected:
         GetWindowRect(hwnd, &suggested);
         SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     }
-    testing_support::Faked<tray::ShellCalls> shell{tray::Shell()};
+    testing_support::Faked<tray::ShellCalls> system{tray::Shell()};
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     ui::PopupMenu menu{kItems};
     HWND hwnd = nullptr;
@@ -202,16 +196,14 @@ TEST_F(TrayHook, TheMenuOpensInTheForegroundAtThePointerOrFromTheKeyboardAtTheIc
                                  nullptr, nullptr);
     SetForegroundWindow(other);
     ASSERT_EQ(GetForegroundWindow(), other);
-    const POINT cursor{200, 200};
-    ASSERT_TRUE(SetCursorPos(cursor.x, cursor.y));
     // The pointer over the icon: a click, and the menu opens where it is.
-    g_rect = RECT{cursor.x - 12, cursor.y - 12, cursor.x + 12, cursor.y + 12};
+    shell.rect = RECT{kPointer.x - 12, kPointer.y - 12, kPointer.x + 12, kPointer.y + 12};
     EXPECT_EQ(OpenAndDismissMenu(), 0);
     EXPECT_TRUE(menuWasOpen);
-    EXPECT_TRUE(g_seen.empty()) << "the release was passed on";
-    EXPECT_EQ(menuRect.left, cursor.x);
-    EXPECT_EQ(menuRect.top, cursor.y);
-    EXPECT_EQ(Count(NIM_SETFOCUS), 0) << "a mouse user's focus was moved";
+    EXPECT_EQ(TimesSeen(tray::kCallbackMessage, WM_RBUTTONUP), 0) << "the release was passed on";
+    EXPECT_EQ(menuRect.left, kPointer.x);
+    EXPECT_EQ(menuRect.top, kPointer.y);
+    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 0) << "a mouse user's focus was moved";
     // The menu's window was brought to the front, or a click elsewhere would
     // not close the menu; and a message follows the menu so the next opens.
     EXPECT_EQ(foregroundDuringMenu, hwnd);
@@ -221,27 +213,27 @@ TEST_F(TrayHook, TheMenuOpensInTheForegroundAtThePointerOrFromTheKeyboardAtTheIc
 
     // Far from the pointer, as when Win+B and Enter chose the icon.
     const int x = 600, y = 400;
-    g_rect = RECT{x, y, x + 24, y + 24};
+    shell.rect = RECT{x, y, x + 24, y + 24};
     OpenAndDismissMenu();
     // Windows puts it beside the icon, Wine (which ignores the rectangle to
     // keep clear) on it: either way within half an icon of its centre.
     const LONG dx = std::max<LONG>({menuRect.left - (x + 12), (x + 12) - menuRect.right, 0});
     const LONG dy = std::max<LONG>({menuRect.top - (y + 12), (y + 12) - menuRect.bottom, 0});
     EXPECT_LE(std::max(dx, dy), 12) << "the menu at " << menuRect.left << "," << menuRect.top;
-    EXPECT_EQ(Count(NIM_SETFOCUS), 1) << "the keyboard's focus was not given back";
+    EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1) << "the keyboard's focus was not given back";
 }
 
 TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeedAndALostIconComesBackWithTheNextTick) {
-    g_calls.clear();
+    shell.calls.clear();
     tray::SetTrayTip(L"岚石阁内存整理\n内存：45.25% 可用");
-    ASSERT_EQ(g_calls.size(), 1u);
-    EXPECT_EQ(g_calls[0].message, static_cast<DWORD>(NIM_MODIFY));
-    EXPECT_EQ(g_calls[0].tip, L"岚石阁内存整理\n内存：45.25% 可用");
+    ASSERT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls[0].message, static_cast<DWORD>(NIM_MODIFY));
+    EXPECT_EQ(shell.calls[0].tip, L"岚石阁内存整理\n内存：45.25% 可用");
     // The shell forgets the icon, as it does when it restarts.
     ASSERT_TRUE(ShellLosesTheIcon());
     tray::SetTrayTip(L"second");
     EXPECT_TRUE(InShell());
-    EXPECT_EQ(g_calls.back().tip, L"second");
+    EXPECT_EQ(shell.calls.back().tip, L"second");
     // Lost when a change of DPI sends the new icon: the next tick, its tip
     // unchanged, adds it back.
     ASSERT_TRUE(ShellLosesTheIcon());
@@ -252,22 +244,21 @@ TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeedAndALostIconComesBackWithTh
     ASSERT_TRUE(ShellLosesTheIcon());
     SendMessageW(hwnd, taskbarCreated, 0, 0);
     EXPECT_TRUE(InShell()) << "the icon was not added back";
-    EXPECT_EQ(g_calls.back().tip, L"second");
-    ASSERT_EQ(g_seen.size(), 1u);
-    EXPECT_EQ(g_seen[0].msg, taskbarCreated);
+    EXPECT_EQ(shell.calls.back().tip, L"second");
+    EXPECT_EQ(TimesSeen(taskbarCreated, 0), 1);
 }
 
 TEST_F(TrayHook, AfterADpiChangeAndARestartTheShellHasALiveIconOfTheNewSize) {
-    EXPECT_EQ(IconWidth(g_calls.front().icon), 16);
+    EXPECT_EQ(IconWidth(shell.calls.front().icon), 16);
     SetDpi(144);
     // A shell that restarts has lost every icon: only its notice's add brings ours back.
     ASSERT_TRUE(ShellLosesTheIcon());
-    g_calls.clear();
+    shell.calls.clear();
     SendMessageW(hwnd, taskbarCreated, 0, 0);
     ASSERT_TRUE(InShell()) << "the restart notice did not add the icon back";
-    EXPECT_EQ(g_calls.back().message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_TRUE(Alive(g_calls.back().icon)) << "the shell was handed a destroyed icon";
-    EXPECT_EQ(IconWidth(g_calls.back().icon), 24);
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_TRUE(Alive(shell.calls.back().icon)) << "the shell was handed a destroyed icon";
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 24);
 }
 
 // The taskbar's monitor, at 192 DPI; Windows before 8.1 cannot say its DPI.
@@ -282,17 +273,17 @@ TEST_F(TrayHook, TheIconIsMadeForTheDpiOfTheMonitorThatHoldsIt) {
     monitors->dpiAt = &TaskbarDpi;
     g_taskbarDpi = 192;
     // The shell can say where the icon is only once it has it.
-    g_duringMessage = NIM_ADD;
-    g_during = [] { g_rect = kIconPlace; };
+    shell.duringMessage = NIM_ADD;
+    shell.during = [] { shell.rect = kIconPlace; };
     SendMessageW(hwnd, taskbarCreated, 0, 0);
-    EXPECT_EQ(IconWidth(g_calls.back().icon), 32);
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 32);
     SetDpi(144);
-    EXPECT_EQ(IconWidth(g_calls.back().icon), 32) << "the main window's DPI is not the icon's";
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 32) << "the main window's DPI is not the icon's";
     // Where Windows cannot say the monitor's DPI, the main window's it is.
     g_taskbarDpi.reset();
     SendMessageW(hwnd, taskbarCreated, 0, 0);
-    EXPECT_EQ(IconWidth(g_calls.back().icon), 24);
-    EXPECT_TRUE(Alive(g_calls.back().icon));
+    EXPECT_EQ(IconWidth(shell.calls.back().icon), 24);
+    EXPECT_TRUE(Alive(shell.calls.back().icon));
 }
 
 TEST_F(TrayHook, AWindowGetsItsNewIconsBeforeTheOldAreDestroyed) {
@@ -305,41 +296,41 @@ TEST_F(TrayHook, AWindowGetsItsNewIconsBeforeTheOldAreDestroyed) {
 TEST_F(TrayHook, AFailedAddAfterARestartNoticeIsTriedAgainEveryFewSeconds) {
     tray::SetTrayTip(L"tip");
     ASSERT_TRUE(ShellLosesTheIcon());
-    g_failing = {NIM_ADD, NIM_MODIFY};
-    g_calls.clear();
+    shell.failing = {NIM_ADD, NIM_MODIFY};
+    shell.calls.clear();
     SendMessageW(hwnd, taskbarCreated, 0, 0);
-    EXPECT_EQ(Count(NIM_ADD), 1);
-    g_now += 1000;
+    EXPECT_EQ(shell.Count(NIM_ADD), 1);
+    shell.now += 1000;
     tray::SetTrayTip(L"tip");
-    EXPECT_EQ(Count(NIM_ADD), 1) << "a busy shell is asked again on every tick";
-    g_now += tray::kAddRetryMs;
+    EXPECT_EQ(shell.Count(NIM_ADD), 1) << "a busy shell is asked again on every tick";
+    shell.now += tray::kAddRetryMs;
     tray::SetTrayTip(L"tip");
-    EXPECT_EQ(Count(NIM_ADD), 2) << "the unchanged tip hid the failed add";
-    g_failing.clear();
-    g_now += tray::kAddRetryMs;
+    EXPECT_EQ(shell.Count(NIM_ADD), 2) << "the unchanged tip hid the failed add";
+    shell.failing.clear();
+    shell.now += tray::kAddRetryMs;
     tray::SetTrayTip(L"tip");
-    EXPECT_EQ(Count(NIM_ADD), 3);
+    EXPECT_EQ(shell.Count(NIM_ADD), 3);
     EXPECT_TRUE(InShell());
     tray::SetTrayTip(L"tip");
-    EXPECT_EQ(g_calls.size(), 5u) << "an icon in the shell with its tip is left alone";
+    EXPECT_EQ(shell.calls.size(), 5u) << "an icon in the shell with its tip is left alone";
 }
 
 TEST_F(TrayHook, NoIconIsAddedOnceTheUnloadHasBegun) {
     // The window is closed while a tip update waits for the shell.
     tray::SetTrayTip(L"one");
-    g_calls.clear();
-    g_failing = {NIM_MODIFY};
-    g_duringMessage = NIM_MODIFY;
-    g_during = [] { tray::RemoveTrayIcon(); };
+    shell.calls.clear();
+    shell.failing = {NIM_MODIFY};
+    shell.duringMessage = NIM_MODIFY;
+    shell.during = [] { tray::RemoveTrayIcon(); };
     tray::SetTrayTip(L"two");
-    ASSERT_EQ(g_calls.size(), 2u);
-    EXPECT_EQ(g_calls[1].message, static_cast<DWORD>(NIM_DELETE));
+    ASSERT_EQ(shell.calls.size(), 2u);
+    EXPECT_EQ(shell.calls[1].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_FALSE(InShell());
 
     // Closed while the add itself is on its way, its delete arriving first.
-    g_failing.clear();
-    g_duringMessage = NIM_ADD;
-    g_during = [] { tray::RemoveTrayIcon(); };
+    shell.failing.clear();
+    shell.duringMessage = NIM_ADD;
+    shell.during = [] { tray::RemoveTrayIcon(); };
     tray::AddTrayIcon(Hooked(), menu.Handle());
     EXPECT_FALSE(InShell()) << "an icon outlives its window";
 }
