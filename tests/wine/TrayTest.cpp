@@ -122,8 +122,8 @@ protected:
     void SetUp() override {
         g_seen.clear();
         shell = {};
-        *system = {&RecordNotify, &ReportRect, &Now};
-        ASSERT_TRUE(SetCursorPos(kPointer.x, kPointer.y));
+        *shellCalls = {&RecordNotify, &ReportRect, &Now};
+        EXPECT_TRUE(SetCursorPos(kPointer.x, kPointer.y));
         Hooked().Load();
         hwnd = Hooked().Hwnd();
         original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -160,7 +160,7 @@ protected:
         GetWindowRect(hwnd, &suggested);
         SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     }
-    testing_support::Faked<tray::ShellCalls> system{tray::Shell()};
+    testing_support::Faked<tray::ShellCalls> shellCalls{tray::Shell()};
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     ui::PopupMenu menu{kItems};
     HWND hwnd = nullptr;
