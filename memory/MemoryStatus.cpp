@@ -13,35 +13,6 @@ MEMORYSTATUS& Status() {
 
 namespace {
 
-// 128-bit arithmetic by hand: the 32-bit x86 compiler has no __int128.
-struct Wide {
-    std::uint64_t high, low;
-};
-
-Wide Multiply(std::uint64_t a, std::uint64_t b) {
-    const std::uint64_t mask = 0xFFFFFFFFu;
-    const std::uint64_t a0 = a & mask, a1 = a >> 32, b0 = b & mask, b1 = b >> 32;
-    const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
-    const std::uint64_t middle = (p00 >> 32) + (p01 & mask) + (p10 & mask);
-    return {p11 + (p01 >> 32) + (p10 >> 32) + (middle >> 32), (middle << 32) | (p00 & mask)};
-}
-
-// The low 64 bits of n / d, by long division one bit at a time.
-std::uint64_t Divide(Wide n, std::uint64_t d) {
-    std::uint64_t quotient = 0, remainder = 0;
-    for (int bit = 127; bit >= 0; --bit) {
-        const bool carry = (remainder >> 63) != 0;   // the shifted remainder needs 65 bits
-        const std::uint64_t next = bit >= 64 ? n.high >> (bit - 64) : n.low >> bit;
-        remainder = (remainder << 1) | (next & 1u);
-        quotient <<= 1;
-        if (carry || remainder >= d) {
-            remainder -= d;
-            quotient |= 1u;
-        }
-    }
-    return quotient;
-}
-
 // "123.45" with the user's separator, from a count of hundredths.
 std::wstring FormatHundredths(std::uint64_t hundredths, const NumberFormat& fmt) {
     std::wstring text = std::to_wstring(hundredths / 100);
@@ -52,19 +23,16 @@ std::wstring FormatHundredths(std::uint64_t hundredths, const NumberFormat& fmt)
     return text;
 }
 
-}  // namespace
-
-std::uint64_t RoundedHundredths(std::uint64_t numerator, std::uint64_t denominator,
-                                std::uint32_t scale) {
-    if (denominator == 0) return 0;
-    // 128 bits so that no real machine's counts can overflow the scaling;
-    // floor(2x) + 1, halved, is x rounded half up.
-    const Wide twice = Multiply(numerator, static_cast<std::uint64_t>(scale) * 200u);
-    return (Divide(twice, denominator) + 1) / 2;
+// numerator / denominator in hundredths, rounded half up (floor(2x) + 1, halved), in integers: floating
+// point would round 69.995 % one way on one machine and the other way on the next.
+std::uint64_t RoundedHundredths(std::uint64_t numerator, std::uint64_t denominator) {
+    return denominator == 0 ? 0 : (numerator * 200 / denominator + 1) / 2;
 }
 
+}  // namespace
+
 std::wstring FreePercentText(const MEMORYSTATUS& s, const NumberFormat& fmt) {
-    return FormatHundredths(RoundedHundredths(s.dwAvailPhys, s.dwTotalPhys, 100), fmt) + L"%";
+    return FormatHundredths(RoundedHundredths(s.dwAvailPhys * 100, s.dwTotalPhys), fmt) + L"%";
 }
 
 int WholePartOf(const std::wstring& percentText) {

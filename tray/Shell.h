@@ -1,29 +1,20 @@
-// What the tray module asks of the shell and the clock. An interface, so that
-// tests can stand in a shell that fails, hangs up or reports an icon's place
-// on demand; the program uses the system's.
+// What the tray module asks of the shell and the clock: a table that starts
+// out holding the system's calls, so that a test can stand in a shell that
+// fails, hangs up or says where the icon is.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <optional>
-
 namespace tray {
 
-class Shell {
-public:
-    virtual ~Shell() = default;
-    // Shell_NotifyIconW: true when the shell took the call.
-    virtual bool Notify(DWORD message, NOTIFYICONDATAW& nid) = 0;
-    // Where the icon is on the screen; empty when the shell cannot say.
-    virtual std::optional<RECT> IconRect(HWND hwnd, UINT id) = 0;
-    // Milliseconds since some fixed moment.
-    virtual ULONGLONG Now() = 0;
+struct ShellCalls {
+    BOOL(WINAPI* notify)(DWORD message, PNOTIFYICONDATAW nid) = &Shell_NotifyIconW;
+    HRESULT(WINAPI* iconRect)(const NOTIFYICONIDENTIFIER* icon, RECT* rect) = &Shell_NotifyIconGetRect;
+    ULONGLONG(WINAPI* now)() = &GetTickCount64;
 };
 
-// The system's shell, unless a test has put its own in place.
-Shell& CurrentShell();
-// Puts a stand-in in place; nullptr goes back to the system's.
-void UseShell(Shell* shell);
+// The calls in use: the system's unless a test has stood its own in.
+ShellCalls& Shell();
 
 }  // namespace tray

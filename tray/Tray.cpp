@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <optional>
 #include <vector>
 
 #include "resources/resource.h"
@@ -9,7 +10,6 @@
 #include "ui/toolkit/Form.h"
 #include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/Program.h"
-#include "ui/toolkit/SystemCalls.h"
 
 namespace tray {
 
@@ -37,26 +37,29 @@ State state;
 // The program's icon at the small-icon size for a DPI. LoadIconMetric would
 // size it for the DPI the process started with, which a change of scale
 // leaves behind; its sibling LoadIconWithScaleDown takes the size, and scales
-// the next larger image down instead of a smaller one up. Both come with
-// version 6 of the common controls only, so it is looked up.
+// the next larger image down instead of a smaller one up. Both are in version
+// 6 of the common controls (Vista and later), which the manifest selects.
 HICON LoadSmallIcon(UINT dpi) {
     const int size = ui::SystemMetric(SM_CXSMICON, dpi);
-    static const auto scaleDown = ui::SystemProc<HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*)>(
-        L"comctl32.dll", "LoadIconWithScaleDown");
     HICON icon = nullptr;
-    if (scaleDown && SUCCEEDED(scaleDown(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), size, size, &icon))) {
-        return icon;
-    }
-    return static_cast<HICON>(
-        LoadImageW(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    if (FAILED(LoadIconWithScaleDown(ui::Instance(), MAKEINTRESOURCEW(IDI_APP), size, size, &icon))) return nullptr;
+    return icon;
+}
+
+// Where the icon is on the screen; nothing when the shell cannot say.
+std::optional<RECT> IconRect(HWND hwnd) {
+    const NOTIFYICONIDENTIFIER icon{sizeof icon, hwnd, kIconId, {}};
+    RECT rect{};
+    if (FAILED(Shell().iconRect(&icon, &rect))) return std::nullopt;
+    return rect;
 }
 
 // The shell draws the icon at the DPI of the monitor whose taskbar holds it,
-// which need not be the main window'state. Where the shell cannot say where the
+// which need not be the main window's. Where the shell cannot say where the
 // icon is (it has not got it yet) or Windows cannot say that monitor's DPI
 // (before 8.1), the main window's it is.
 UINT IconDpi() {
-    if (const std::optional<RECT> rect = CurrentShell().IconRect(state.frmTray->Hwnd(), kIconId)) {
+    if (const std::optional<RECT> rect = IconRect(state.frmTray->Hwnd())) {
         if (const std::optional<UINT> dpi = ui::Monitors().dpiAt(*rect)) return *dpi;
     }
     return state.frmTray->Dpi();
@@ -75,7 +78,7 @@ void ReloadIcon() {
 }
 
 bool Notify(DWORD message) {
-    const bool taken = CurrentShell().Notify(message, state.nid);
+    const bool taken = Shell().notify(message, &state.nid) != FALSE;
     if (taken && (state.nid.uFlags & NIF_ICON)) state.replaced.clear();
     return taken;
 }
@@ -110,14 +113,14 @@ void Add() {
     if (Gone()) {
         // The unload's delete ran inside the add and may have reached the
         // shell first: delete once more, so no icon outlives its window.
-        if (taken) CurrentShell().Notify(NIM_DELETE, nid);
+        if (taken) Shell().notify(NIM_DELETE, &nid);
         return;
     }
     state.inShell = taken;
     state.tipSent = taken ? nid.szTip : L"";
     // A shell that is not up yet (or busy at logon) is asked again, but not
     // on every tick: each call may wait seconds for it.
-    if (!taken) state.nextAdd = CurrentShell().Now() + kAddRetryMs;
+    if (!taken) state.nextAdd = Shell().now() + kAddRetryMs;
     // Only now can the shell say where the icon is.
     if (taken) FollowIconDpi();
 }
@@ -128,7 +131,7 @@ void ShowPopup(HWND hWnd) {
     // With the legacy icon version, Win+B and Enter or Shift+F10 on the icon
     // arrive as the same right-button release as a click. Then the pointer is
     // anywhere, perhaps on another monitor, and the menu belongs at the icon.
-    const std::optional<RECT> iconRect = CurrentShell().IconRect(hWnd, kIconId);
+    const std::optional<RECT> iconRect = IconRect(hWnd);
     const bool fromKeyboard = iconRect && !PtInRect(&*iconRect, pt);
     TPMPARAMS around{};
     around.cbSize = sizeof around;
@@ -148,7 +151,7 @@ void ShowPopup(HWND hWnd) {
         PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(command, 0), 0);
     } else if (fromKeyboard && !Gone()) {
         // Dismissed: the keyboard goes back where the user left it.
-        CurrentShell().Notify(NIM_SETFOCUS, state.nid);
+        Shell().notify(NIM_SETFOCUS, &state.nid);
     }
     // Without a message after the menu, the next menu flashes and vanishes.
     PostMessageW(hWnd, WM_NULL, 0, 0);
@@ -191,14 +194,14 @@ void SetTrayTip(const std::wstring& tip) {
         if (Gone()) return;
         Lost();  // added back now, then at the pace below
     }
-    if (CurrentShell().Now() >= state.nextAdd) Add();
+    if (Shell().now() >= state.nextAdd) Add();
 }
 
 void RemoveTrayIcon() {
     if (!state.live) return;
     state.live = false;
     state.nid.uFlags = 0;
-    CurrentShell().Notify(NIM_DELETE, state.nid);  // nothing to do if the shell has lost it already
+    Shell().notify(NIM_DELETE, &state.nid);  // nothing to do if the shell has lost it already
     SetWindowLongPtrW(state.nid.hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.lpPrevWndProc));
     state.replaced.clear();
     state.icon.reset();
@@ -222,7 +225,5 @@ LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (uMsg == WM_DPICHANGED) FollowIconDpi();
     return result;
 }
-
-const std::wstring& TipSent() { return state.tipSent; }
 
 }  // namespace tray

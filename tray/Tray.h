@@ -33,7 +33,4 @@ void RemoveTrayIcon();
 // every other message, unchanged, to the window's previous procedure.
 LRESULT CALLBACK TrayWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
-// The tip the shell last accepted, for tests.
-const std::wstring& TipSent();
-
 }  // namespace tray

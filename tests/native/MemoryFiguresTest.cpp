@@ -96,19 +96,13 @@ TEST(LargeMachines, CountsAboveTwoAndFourGiBStayRight) {
     const MEMORYSTATUS s = WithPhys(64ull << 30, 40ull << 30);
     EXPECT_EQ(FreePercentText(s, kPoint), L"62.50%");
     EXPECT_EQ(MainLabelText(s, kPoint), L"62.50%\n(40960.00 MB)");
-    // Far beyond any machine still neither overflows nor wraps.
-    const MEMORYSTATUS huge = WithPhys(~0ull, ~0ull / 2);
-    EXPECT_EQ(FreePercentText(huge, kPoint), L"50.00%");
 }
 
-TEST(LargeMachines, ScalingIsExactInOneHundredTwentyEightBits) {
-    // Products beyond 64 bits (expected values from Python's big integers);
-    // the 32-bit build has no __int128 to lean on.
-    EXPECT_EQ(RoundedHundredths(~0ull, ~0ull, 100), 10000u);
-    EXPECT_EQ(RoundedHundredths(12'345'678'901'234'567'890ull, 18'446'744'073'709'551'557ull, 100),
-              6693u);
-    EXPECT_EQ(RoundedHundredths(~0ull, 1ull << 20), 1'759'218'604'441'600u);
-    EXPECT_EQ(RoundedHundredths(~0ull, (1ull << 50) + 1, 0xFFFFFFFFu), 7'036'874'416'127'994u);
+TEST(LargeMachines, ExactUpToTheLargestCountSixtyFourBitsAllow) {
+    // 2^64 / 20,000 bytes, about 838 TiB; the texts from Python's big integers.
+    static_assert(kLargestExactCount == 922'337'203'685'477u);
+    EXPECT_EQ(MainLabelText(WithPhys(kLargestExactCount, kLargestExactCount), kPoint), L"100.00%\n(879609302.22 MB)");
+    EXPECT_EQ(FreePercentText(WithPhys(kLargestExactCount, 614'891'469'123'651), kPoint), L"66.67%");
 }
 
 TEST(Megabytes, RoundToHundredths) {

@@ -4,13 +4,13 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/wine/Faked.h"
 #include "tests/wine/Pump.h"
 #include "tray/Shell.h"
 #include "tray/Tray.h"
@@ -23,12 +23,14 @@ using testing_support::PumpFor;
 
 namespace {
 
-struct Seen {
-    UINT msg;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+struct Seen { UINT msg; WPARAM wParam; LPARAM lParam; };
 std::vector<Seen> g_seen;
+// How often a message reached the window past the hook; the shell relays the
+// pointer's moves over the icon (WM_MOUSEMOVE) at any time, and they pass too.
+int TimesSeen(UINT msg, LPARAM lParam) {
+    return static_cast<int>(
+        std::ranges::count_if(g_seen, [&](const Seen& s) { return s.msg == msg && s.lParam == lParam; }));
+}
 // Whether the icon a window had was still alive when it was given a new one.
 bool g_oldIconAliveAtSetIcon = true;
 
@@ -45,37 +47,31 @@ int IconWidth(HICON icon) {
 
 bool Alive(HICON icon) { return IconWidth(icon) > 0; }
 
-// Passes every call on to the real shell, except those it is told to fail,
-// and can run something inside a call, as a message sent meanwhile would.
-class FakeShell : public tray::Shell {
-public:
-    struct Call {
-        DWORD message;
-        HICON icon;
-        std::wstring tip;  // what the call carried, if it carried a tip
-    };
+// The fake shell passes every call on to the real one, except those it is
+// told to fail, keeps what each call carried, and can run something inside a
+// call, as a message sent meanwhile would.
+struct Call { DWORD message; HICON icon; std::wstring tip; };  // the icon and tip it carried, if any
+struct FakeShell {
     std::vector<Call> calls;
     std::set<DWORD> failing;
     DWORD duringMessage = 0;
-    std::function<void()> during;
+    void (*during)() = nullptr;
     std::optional<RECT> rect;
     ULONGLONG now = 1'000'000;
+    int Count(DWORD message) const { return static_cast<int>(std::ranges::count(calls, message, &Call::message)); }
+} shell;
 
-    bool Notify(DWORD message, NOTIFYICONDATAW& nid) override {
-        calls.push_back({message, (nid.uFlags & NIF_ICON) ? nid.hIcon : nullptr,
-                         (nid.uFlags & NIF_TIP) ? nid.szTip : L""});
-        if (during && message == duringMessage) std::exchange(during, nullptr)();
-        if (failing.count(message)) return false;
-        return Shell_NotifyIconW(message, &nid) != FALSE;
-    }
-    std::optional<RECT> IconRect(HWND, UINT) override { return rect; }
-    ULONGLONG Now() override { return now; }
-
-    int Count(DWORD message) const {
-        return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                              [message](const Call& c) { return c.message == message; }));
-    }
-};
+BOOL WINAPI RecordNotify(DWORD message, PNOTIFYICONDATAW nid) {
+    shell.calls.push_back({message, (nid->uFlags & NIF_ICON) ? nid->hIcon : nullptr,
+                           (nid->uFlags & NIF_TIP) ? nid->szTip : L""});
+    if (shell.during && message == shell.duringMessage) std::exchange(shell.during, nullptr)();
+    return !shell.failing.count(message) && Shell_NotifyIconW(message, nid);
+}
+HRESULT WINAPI ReportRect(const NOTIFYICONIDENTIFIER*, RECT* rect) {
+    if (shell.rect) *rect = *shell.rect;
+    return shell.rect ? S_OK : E_FAIL;
+}
+ULONGLONG WINAPI Now() { return shell.now; }
 
 // A window standing in for the main window: its own procedure records what
 // reaches it past the hook.
@@ -117,12 +113,17 @@ void CALLBACK LookAtTheMenuAndCloseIt(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 constexpr ui::MenuItemDesign kItems[] = {{1, L"One(&O)", true}};
+// Each test starts the pointer off the tray: one left there by an earlier program would meet the
+// new icon, and the shell relay that move to the window (and set the pointer back there, late).
+constexpr POINT kPointer{200, 200};
 
 class TrayHook : public ::testing::Test {
 protected:
     void SetUp() override {
         g_seen.clear();
-        tray::UseShell(&shell);
+        shell = {};
+        *shellCalls = {&RecordNotify, &ReportRect, &Now};
+        EXPECT_TRUE(SetCursorPos(kPointer.x, kPointer.y));
         Hooked().Load();
         hwnd = Hooked().Hwnd();
         original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
@@ -131,7 +132,6 @@ protected:
     void TearDown() override {
         tray::RemoveTrayIcon();
         Hooked.Unload();
-        tray::UseShell(nullptr);
         PumpFor(50);
     }
     // Straight to the real shell, about our icon and nothing else.
@@ -160,7 +160,7 @@ protected:
         GetWindowRect(hwnd, &suggested);
         SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     }
-    FakeShell shell;
+    testing_support::Faked<tray::ShellCalls> shellCalls{tray::Shell()};
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     ui::PopupMenu menu{kItems};
     HWND hwnd = nullptr;
@@ -196,15 +196,13 @@ TEST_F(TrayHook, TheMenuOpensInTheForegroundAtThePointerOrFromTheKeyboardAtTheIc
                                  nullptr, nullptr);
     SetForegroundWindow(other);
     ASSERT_EQ(GetForegroundWindow(), other);
-    const POINT cursor{200, 200};
-    ASSERT_TRUE(SetCursorPos(cursor.x, cursor.y));
     // The pointer over the icon: a click, and the menu opens where it is.
-    shell.rect = RECT{cursor.x - 12, cursor.y - 12, cursor.x + 12, cursor.y + 12};
+    shell.rect = RECT{kPointer.x - 12, kPointer.y - 12, kPointer.x + 12, kPointer.y + 12};
     EXPECT_EQ(OpenAndDismissMenu(), 0);
     EXPECT_TRUE(menuWasOpen);
-    EXPECT_TRUE(g_seen.empty()) << "the release was passed on";
-    EXPECT_EQ(menuRect.left, cursor.x);
-    EXPECT_EQ(menuRect.top, cursor.y);
+    EXPECT_EQ(TimesSeen(tray::kCallbackMessage, WM_RBUTTONUP), 0) << "the release was passed on";
+    EXPECT_EQ(menuRect.left, kPointer.x);
+    EXPECT_EQ(menuRect.top, kPointer.y);
     EXPECT_EQ(shell.Count(NIM_SETFOCUS), 0) << "a mouse user's focus was moved";
     // The menu's window was brought to the front, or a click elsewhere would
     // not close the menu; and a message follows the menu so the next opens.
@@ -225,7 +223,7 @@ TEST_F(TrayHook, TheMenuOpensInTheForegroundAtThePointerOrFromTheKeyboardAtTheIc
     EXPECT_EQ(shell.Count(NIM_SETFOCUS), 1) << "the keyboard's focus was not given back";
 }
 
-TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeedAndALostIconComesBackWithIt) {
+TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeedAndALostIconComesBackWithTheNextTick) {
     shell.calls.clear();
     tray::SetTrayTip(L"岚石阁内存整理\n内存：45.25% 可用");
     ASSERT_EQ(shell.calls.size(), 1u);
@@ -234,22 +232,31 @@ TEST_F(TrayHook, TheTipReachesTheShellWithItsLineFeedAndALostIconComesBackWithIt
     // The shell forgets the icon, as it does when it restarts.
     ASSERT_TRUE(ShellLosesTheIcon());
     tray::SetTrayTip(L"second");
-    EXPECT_EQ(tray::TipSent(), L"second");
     EXPECT_TRUE(InShell());
+    EXPECT_EQ(shell.calls.back().tip, L"second");
+    // Lost when a change of DPI sends the new icon: the next tick, its tip
+    // unchanged, adds it back.
+    ASSERT_TRUE(ShellLosesTheIcon());
+    SetDpi(144);
+    tray::SetTrayTip(L"second");
+    EXPECT_TRUE(InShell()) << "the icon stays lost until the tip changes";
     // Its restart notice brings the icon back with the tip, and reaches the window.
     ASSERT_TRUE(ShellLosesTheIcon());
     SendMessageW(hwnd, taskbarCreated, 0, 0);
     EXPECT_TRUE(InShell()) << "the icon was not added back";
     EXPECT_EQ(shell.calls.back().tip, L"second");
-    ASSERT_EQ(g_seen.size(), 1u);
-    EXPECT_EQ(g_seen[0].msg, taskbarCreated);
+    EXPECT_EQ(TimesSeen(taskbarCreated, 0), 1);
 }
 
 TEST_F(TrayHook, AfterADpiChangeAndARestartTheShellHasALiveIconOfTheNewSize) {
     EXPECT_EQ(IconWidth(shell.calls.front().icon), 16);
     SetDpi(144);
+    // A shell that restarts has lost every icon: only its notice's add brings ours back.
+    ASSERT_TRUE(ShellLosesTheIcon());
+    shell.calls.clear();
     SendMessageW(hwnd, taskbarCreated, 0, 0);
-    ASSERT_TRUE(shell.calls.back().icon) << "the restart notice re-adds the icon";
+    ASSERT_TRUE(InShell()) << "the restart notice did not add the icon back";
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
     EXPECT_TRUE(Alive(shell.calls.back().icon)) << "the shell was handed a destroyed icon";
     EXPECT_EQ(IconWidth(shell.calls.back().icon), 24);
 }
@@ -262,14 +269,12 @@ std::optional<UINT> TaskbarDpi(const RECT& rect) {
 }
 
 TEST_F(TrayHook, TheIconIsMadeForTheDpiOfTheMonitorThatHoldsIt) {
-    struct Restore {
-        ~Restore() { ui::Monitors() = ui::SystemMonitors(); }
-    } restore;
-    ui::Monitors().dpiAt = &TaskbarDpi;
+    testing_support::Faked<ui::MonitorCalls> monitors(ui::Monitors());
+    monitors->dpiAt = &TaskbarDpi;
     g_taskbarDpi = 192;
     // The shell can say where the icon is only once it has it.
     shell.duringMessage = NIM_ADD;
-    shell.during = [this] { shell.rect = kIconPlace; };
+    shell.during = [] { shell.rect = kIconPlace; };
     SendMessageW(hwnd, taskbarCreated, 0, 0);
     EXPECT_EQ(IconWidth(shell.calls.back().icon), 32);
     SetDpi(144);
