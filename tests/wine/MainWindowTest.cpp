@@ -15,8 +15,10 @@
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
 #include "memory/ReadMemoryStatus.h"
+#include "tests/wine/Faked.h"
 #include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
+#include "tray/Shell.h"
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
 #include "ui/StartWindow.h"
@@ -27,6 +29,14 @@ using ui::Form2;
 using ui::MainWindow;
 
 namespace {
+
+// The tip the shell last took, passed on to the real shell.
+std::wstring g_tip;
+BOOL WINAPI NotifyAndKeepTheTip(DWORD message, PNOTIFYICONDATAW nid) {
+    const BOOL taken = Shell_NotifyIconW(message, nid);
+    if (taken && (nid->uFlags & NIF_TIP)) g_tip = nid->szTip;
+    return taken;
+}
 
 LOGFONTW FontOf(HWND control) {
     LOGFONTW lf{};
@@ -129,11 +139,13 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBarOnlyWhenItsPos
     MainWindow& w = Form2();
     HWND bar = w.Control(MainWindow::pgbMem);
     memory::MEMORYSTATUS s = WorkedExample();
+    Faked<tray::ShellCalls> shell(tray::Shell());
+    shell->notify = &NotifyAndKeepTheTip;
     w.ShowFigures(s);
     EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
     EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624);
-    EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
+    EXPECT_EQ(g_tip, L"岚石阁内存整理\n内存：45.25% 可用");
     // Moved behind the window's back: a tick with the same figures neither
     // asks the bar where it stands nor sends it anything.
     SendMessageW(bar, PBM_SETPOS, 5, 0);
@@ -598,6 +610,8 @@ TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceTh
         DisplayNotice notice{a.display ? *a.display : GUID{}, sizeof(DWORD), data};
         SendMessageW(hwnd, a.msg, code, a.display ? reinterpret_cast<LPARAM>(&notice) : 0);
     };
+    Faked<tray::ShellCalls> shell(tray::Shell());
+    shell->notify = &NotifyAndKeepTheTip;
     for (const Absence& a : absences) {
         w.ShowFigures(WorkedExample());
         send(a, a.away, a.awayData);
@@ -610,7 +624,7 @@ TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceTh
         send(a, a.back, a.backData);
         EXPECT_TRUE(w.timShow().Enabled()) << a.what;
         EXPECT_NE(TextOf(label), L"45.25%\n(115.84 MB)") << a.what << ": not refreshed on return";
-        EXPECT_NE(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用") << a.what;
+        EXPECT_NE(g_tip, L"岚石阁内存整理\n内存：45.25% 可用") << a.what;
         EXPECT_NE(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624) << a.what;
     }
 
