@@ -3,9 +3,9 @@
 #pragma once
 
 #include "memory/MemoryStatus.h"
+#include "ui/presence/Presence.h"
 #include "ui/toolkit/Form.h"
 #include "ui/toolkit/PopupMenu.h"
-#include "ui/toolkit/Presence.h"
 
 namespace ui {
 
@@ -15,6 +15,8 @@ public:
                  lblBak2, lblBarName };
     enum : UINT { mnuShow = 201, mnuArrange, mnuQuit };
     static constexpr UINT_PTR kRefreshTimerId = 1;
+    // Posted to itself for the refresh on return into sight.
+    static constexpr UINT kRefreshOnReturn = WM_APP + 1;
     static constexpr UINT kRefreshIntervalMs = 1000;
     // How late Windows 8 and later may run a refresh to wake with others: the
     // largest tolerance the program can bear, as the documentation asks. Two
@@ -23,9 +25,6 @@ public:
     static constexpr double kMinFigurePoints = 9.0;
 
     MainWindow();
-
-    PopupMenu& mnuMain() { return mnuMain_; }
-    Timer& timShow() { return timShow_; }
 
     void timShow_Timer();
     // The refresh after its query: label, colour, bar and tip from a snapshot.
@@ -41,13 +40,14 @@ protected:
 private:
     // 隐藏 and the menu's 显示界面: the menu offers Show exactly while hidden.
     void SetShown(bool shown);
+    void Follow(presence::Presence::Change change);
+    void RefreshOnReturn();
 
     PopupMenu mnuMain_;
     Timer timShow_;
-    Presence presence_;
+    presence::Presence presence_;
     memory::NumberFormat numberFormat_;
     int progressShift_ = 10;
-    int barPosition_ = 0;  // where the bar was last put; a new bar stands at 0
 };
 
 extern FormSlot<MainWindow> Form2;

@@ -5,26 +5,22 @@
 #pragma once
 
 #include <windows.h>
+#include <wtsapi32.h>
 
-namespace ui {
+namespace presence {
 
-// The system calls behind the notices, so that tests can stand in a system
-// that fails at logon or counts the calls; Wine's are stubs.
-class PresenceSystem {
-public:
-    virtual ~PresenceSystem() = default;
-    // WTSRegisterSessionNotification for this session: ERROR_SUCCESS, or why not.
-    virtual DWORD RegisterSession(HWND window) = 0;
-    virtual void UnregisterSession(HWND window) = 0;
-    // RegisterPowerSettingNotification to the window; nullptr where it failed.
-    virtual HPOWERNOTIFY RegisterPowerSetting(HWND window, const GUID& setting) = 0;
-    virtual void UnregisterPowerSetting(HPOWERNOTIFY notice) = 0;
-    virtual bool Windows8OrLater() = 0;  // which say the state of the session's own display
-    virtual ULONGLONG Now() = 0;  // milliseconds
+// WTSQuerySessionInformationW's WTSSessionInfoEx (Windows 7 on), which
+// MinGW's header lacks: WTSINFOEXW as far as it is read, the level and the
+// start of WTSINFOEX_LEVEL1_W, whose 64-bit times align it on 8 bytes.
+inline constexpr auto kSessionInfoEx = static_cast<WTS_INFO_CLASS>(25);
+struct SessionInfoEx {
+    DWORD level;  // 1
+    struct alignas(8) {
+        ULONG sessionId;
+        WTS_CONNECTSTATE_CLASS state;
+        LONG flags;  // WTS_SESSIONSTATE_LOCK 0, _UNLOCK 1, _UNKNOWN -1
+    } level1;
 };
-
-// A stand-in for the system's calls; nullptr goes back to the system's.
-void UsePresenceSystem(PresenceSystem* system);
 
 class Presence {
 public:
@@ -41,22 +37,27 @@ public:
     // Stop, which undoes the registrations, must run before the window goes.
     void Start(HWND window);
     void Stop();
-    void Retry();  // from the caller's refresh: a registration refused at logon
+    Change Retry();  // from the caller's refresh: a registration refused at logon
     // A window message: whether the user went out of sight or came back.
     Change OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     bool Seen() const { return !locked_ && !disconnected_ && !displayOff_ && !suspended_; }
 
 private:
+    Change Since(bool wasSeen) const;
     void RegisterSession();
+    void ReadSession();
     void OnSessionChange(WPARAM change);
     void OnPowerBroadcast(WPARAM event, LPARAM lParam);
+    void OnDisplay(LPARAM lParam);
 
     HWND window_ = nullptr;
+    bool windows7_ = false;
+    DWORD session_ = WTS_CURRENT_SESSION;  // ours; until known, any
     bool sessionRegistered_ = false, sessionRetry_ = false;
     ULONGLONG nextTry_ = 0;
     HPOWERNOTIFY display_ = nullptr;
     bool locked_ = false, disconnected_ = false, displayOff_ = false, suspended_ = false;
 };
 
-}  // namespace ui
+}  // namespace presence
