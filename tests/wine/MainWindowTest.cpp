@@ -514,9 +514,8 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     EXPECT_TRUE(labelBelow);
 }
 
-// The session and power calls as Windows answers them, where Wine's are
-// stubs: a session that can be locked, disconnected, remote or read aloud,
-// registrations counted and refused at logon as often as asked.
+// The session and power calls as Windows answers them (Wine's are stubs) for
+// a session that is locked, disconnected, remote or read aloud.
 struct FakeSession {
     LONG flags = 1;  // WTS_SESSIONSTATE_UNLOCK
     DWORD state = WTSActive;
@@ -531,8 +530,7 @@ const auto kNotice = reinterpret_cast<HPOWERNOTIFY>(0x5150);
 
 BOOL WINAPI FakeRegister(HWND, DWORD) {
     if (++g_session.registrations > g_session.refusals) return TRUE;
-    SetLastError(RPC_S_INVALID_BINDING);  // the session service not up yet at logon
-    return FALSE;
+    return SetLastError(RPC_S_INVALID_BINDING), FALSE;  // the session service not up yet at logon
 }
 BOOL WINAPI FakeUnregister(HWND window) { return g_session.unregistrations += IsWindow(window) ? 1 : 100; }  // or too late
 // WTSINFOEXW as Microsoft's headers lay it out: the level, then the union
@@ -540,8 +538,7 @@ BOOL WINAPI FakeUnregister(HWND window) { return g_session.unregistrations += Is
 BOOL WINAPI FakeQuery(HANDLE, DWORD session, WTS_INFO_CLASS what, LPWSTR* buffer, DWORD* bytes) {
     static struct { DWORD level, pad; ULONG id; DWORD state; LONG flags; DWORD rest[104]; } info;
     info = {1, 0, kOurSession, g_session.state, g_session.flags, {}};
-    *buffer = reinterpret_cast<LPWSTR>(&info);
-    *bytes = sizeof info;
+    *buffer = reinterpret_cast<LPWSTR>(&info), *bytes = sizeof info;
     return !g_session.queryFails && session == WTS_CURRENT_SESSION && what == 25;  // WTSSessionInfoEx
 }
 void WINAPI FakeFree(PVOID) {}
@@ -562,8 +559,10 @@ void SendDisplay(HWND hwnd, const GUID& setting, DWORD data) {
     struct { GUID setting; DWORD length, data; } notice{setting, sizeof(DWORD), data};
     SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&notice));
 }
-void SendSession(HWND hwnd, WPARAM change, LONG flags = -1, DWORD session = kOurSession) {
-    if (flags >= 0) g_session.flags = flags;  // WTS_SESSIONSTATE_LOCK 0, _UNLOCK 1, as the session is by then
+// With the session's lock flags as they are by then: WTS_SESSIONSTATE_LOCK 0,
+// _UNLOCK 1, _UNKNOWN -1.
+void SendSession(HWND hwnd, WPARAM change, std::optional<LONG> flags = {}, DWORD session = kOurSession) {
+    if (flags) g_session.flags = *flags;
     SendMessageW(hwnd, WM_WTSSESSION_CHANGE, change, session);
 }
 void SendPower(HWND hwnd, WPARAM event) { SendMessageW(hwnd, WM_POWERBROADCAST, event, 0); }
@@ -579,8 +578,7 @@ bool Ticking(HWND hwnd) {
 // The shell, with a display-off notice sent while the refresh's tip waits in
 // NIM_MODIFY, as Windows delivers messages sent to a thread in such a call.
 // (tray::UseShell until the tray's calls are a table too.)
-class DisplayOffInShell final : public tray::Shell {
-public:
+struct DisplayOffInShell final : tray::Shell {
     bool Notify(DWORD message, NOTIFYICONDATAW& nid) override {
         if (message == NIM_MODIFY && std::exchange(armed, false)) SendDisplay(nid.hWnd, kSessionDisplay, 0);
         return true;
@@ -593,11 +591,7 @@ public:
 // A notice, and after it: paused, ticking as before, or back in sight with
 // everything refreshed at once.
 enum After { Paused, Ticks, Back };
-struct Step {
-    void (*send)(HWND);
-    After after;
-    const char* what;
-};
+struct Step { void (*send)(HWND); After after; const char* what; };
 
 class Presence : public ::testing::Test {
 protected:
@@ -609,10 +603,7 @@ protected:
                   .now = &FakeNow, .systemParameters = &FakeParameters, .uiaClientsListening = &FakeUia,
                   .systemMetric = &FakeMetric, .sessionOfProcess = &FakeSessionOf};
     }
-    void TearDown() override {
-        Form2.Unload();
-        PumpFor(50);
-    }
+    void TearDown() override { Form2.Unload(), PumpFor(50); }
     // Each step with a figure on show that no refresh would make.
     void Run(std::initializer_list<Step> steps) {
         if (!Form2.Loaded()) Form2().Load();
@@ -629,10 +620,11 @@ protected:
     Faked<presence::Calls> calls{presence::System()};
 };
 
-TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceFromAMessageOfItsOwn) {
+TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceAndAScreenReaderKeepsItGoingWithTheDisplayOff) {
     Run({{[](HWND h) { SendSession(h, WTS_SESSION_LOCK, 0); }, Paused, "locked"},
          {[](HWND h) { SendMessageW(h, WM_TIMER, MainWindow::kRefreshTimerId, 0); }, Paused, "a tick posted already"},
          {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK, 1); }, Back, "unlocked"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_REMOTE_CONTROL, -1); }, Ticks, "the lock state unknown"},
          {[](HWND h) { g_session.state = WTSDisconnected, SendSession(h, WTS_CONSOLE_DISCONNECT); }, Paused, "switched away"},
          {[](HWND h) { g_session.state = WTSActive, SendSession(h, WTS_CONSOLE_CONNECT); }, Back, "switched back"},
          {[](HWND h) { SendPower(h, PBT_APMSUSPEND); }, Paused, "asleep"},
@@ -644,11 +636,16 @@ TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceFr
           Ticks, "the battery's setting"},
          {[](HWND h) { SendMessageW(h, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 8); }, Ticks, "a notice of nothing"},
          // With the query failing the notice alone says.
-         {[](HWND h) { g_session.queryFails = true, SendSession(h, WTS_SESSION_LOCK, -1, 4); }, Ticks, "another session"},
+         {[](HWND h) { g_session.queryFails = true, SendSession(h, WTS_SESSION_LOCK, {}, 4); }, Ticks, "another session"},
          {[](HWND h) { SendSession(h, WTS_SESSION_LOCK); }, Paused, "locked, the query failing"},
          {[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Paused, "the display off too"},
          {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK); }, Paused, "unlocked, the display still off"},
-         {[](HWND h) { SendDisplay(h, kSessionDisplay, 1); }, Back, "both over"}});
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 1); }, Back, "both over"},
+         // A laptop's lid shut, its user listening; the lock pauses anyway.
+         {[](HWND h) { g_session.reader = true, SendDisplay(h, kSessionDisplay, 0); }, Ticks, "a screen reader on"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_LOCK); }, Paused, "locked, a screen reader on"},
+         {[](HWND h) { g_session.uia = true, g_session.reader = false, SendSession(h, WTS_SESSION_UNLOCK); }, Back, "unlocked"},
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Ticks, "a client of UI Automation listening"}});
 }
 
 TEST_F(Presence, ASessionFoundLockedAtStartOrAtALateRegistrationPausesAtOnceAndTheRegistrationsGoBeforeTheWindow) {
@@ -664,23 +661,13 @@ TEST_F(Presence, ASessionFoundLockedAtStartOrAtALateRegistrationPausesAtOnceAndT
     g_session.refusals = 2;
     HWND hwnd = (Form2().Load(), Form2().Hwnd());
     g_session.flags = 0;
-    for (const ULONGLONG step : {presence::Presence::kRetryMs - 1, ULONGLONG{1}}) {
-        EXPECT_TRUE(Ticking(hwnd));
-        EXPECT_EQ(g_session.registrations, 2) << "tried again before its time";
-        g_session.now += step;
-        SendMessageW(hwnd, WM_TIMER, MainWindow::kRefreshTimerId, 0);
-    }
+    const auto tickAfter = [&](ULONGLONG ms) {
+        g_session.now += ms;
+        return SendMessageW(hwnd, WM_TIMER, MainWindow::kRefreshTimerId, 0), Ticking(hwnd);
+    };
+    EXPECT_TRUE(tickAfter(presence::Presence::kRetryMs - 1)) << "tried again before its time";
+    EXPECT_FALSE(tickAfter(1)) << "the lock found at the late registration";
     EXPECT_EQ(g_session.registrations, 3);
-    EXPECT_FALSE(Ticking(hwnd)) << "the lock found at the late registration";
-}
-
-TEST_F(Presence, WithAScreenReaderTheDisplayOffKeepsTheFiguresGoingButTheLockStillPauses) {
-    for (bool FakeSession::*listener : {&FakeSession::reader, &FakeSession::uia}) {
-        g_session.*listener = true;
-        Run({{[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Ticks, "a laptop's lid shut, its user listening"},
-             {[](HWND h) { SendSession(h, WTS_SESSION_LOCK, 0); }, Paused, "locked"},
-             {[](HWND h) { g_session = {}, SendSession(h, WTS_SESSION_UNLOCK, 1); }, Back, "unlocked"}});
-    }
 }
 
 // Windows 7 and Server 2008 R2 give the lock flags the wrong way round, as
