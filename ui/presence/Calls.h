@@ -10,21 +10,19 @@ namespace presence {
 namespace lookup {
 
 // The function of that name in a system DLL, loaded by its full path from the
-// system folder and kept loaded; nullptr where this Windows lacks it.
+// system folder (the search flags that would keep the program's own folder
+// out need KB2533623 on Windows 7) and kept loaded; nullptr where it lacks it.
 FARPROC SystemFunction(const wchar_t* dll, const char* name);
 
-// Calls it, looked up at the first call; where it is missing, fails as a
-// missing function does (zero, ERROR_PROC_NOT_FOUND).
+// Calls it, looked up at the first call (the DLL is not loaded before); where
+// it is missing, fails as a missing function does.
 template <const wchar_t* dll, const char* name, class R, class... A>
 R WINAPI Call(A... args) {
     static const auto fn = reinterpret_cast<R(WINAPI*)(A...)>(reinterpret_cast<void*>(SystemFunction(dll, name)));
-    if (fn) return fn(args...);
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return R();
+    return fn ? fn(args...) : (SetLastError(ERROR_PROC_NOT_FOUND), R());
 }
 
-// Neither DLL is loaded until the first call needs it.
-inline constexpr wchar_t kWtsapi[] = L"wtsapi32.dll", kUia[] = L"uiautomationcore.dll", kKernel[] = L"kernel32.dll";
+inline constexpr wchar_t kWts[] = L"wtsapi32.dll", kUia[] = L"uiautomationcore.dll", kKernel[] = L"kernel32.dll";
 inline constexpr char kRegister[] = "WTSRegisterSessionNotification", kUnregister[] = "WTSUnRegisterSessionNotification",
                       kQuery[] = "WTSQuerySessionInformationW", kFree[] = "WTSFreeMemory",
                       kListening[] = "UiaClientsAreListening", kSetInformation[] = "SetProcessInformation";
@@ -34,11 +32,11 @@ bool Windows8OrLater();  // true only where the manifest names Windows 8 among i
 }  // namespace lookup
 
 struct Calls {
-    BOOL(WINAPI* registerSession)(HWND, DWORD) = &lookup::Call<lookup::kWtsapi, lookup::kRegister, BOOL, HWND, DWORD>;
-    BOOL(WINAPI* unregisterSession)(HWND) = &lookup::Call<lookup::kWtsapi, lookup::kUnregister, BOOL, HWND>;
+    BOOL(WINAPI* registerSession)(HWND, DWORD) = &lookup::Call<lookup::kWts, lookup::kRegister, BOOL, HWND, DWORD>;
+    BOOL(WINAPI* unregisterSession)(HWND) = &lookup::Call<lookup::kWts, lookup::kUnregister, BOOL, HWND>;
     BOOL(WINAPI* querySession)(HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR*, DWORD*) =
-        &lookup::Call<lookup::kWtsapi, lookup::kQuery, BOOL, HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR*, DWORD*>;
-    void(WINAPI* freeMemory)(PVOID) = &lookup::Call<lookup::kWtsapi, lookup::kFree, void, PVOID>;
+        &lookup::Call<lookup::kWts, lookup::kQuery, BOOL, HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR*, DWORD*>;
+    void(WINAPI* freeMemory)(PVOID) = &lookup::Call<lookup::kWts, lookup::kFree, void, PVOID>;
     HPOWERNOTIFY(WINAPI* registerPowerSetting)(HANDLE, LPCGUID, DWORD) = &RegisterPowerSettingNotification;
     BOOL(WINAPI* unregisterPowerSetting)(HPOWERNOTIFY) = &UnregisterPowerSettingNotification;
     bool (*windows8OrLater)() = &lookup::Windows8OrLater;

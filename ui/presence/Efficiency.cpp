@@ -6,28 +6,21 @@ namespace presence {
 
 namespace {
 
-// Not at start: the start window shows at once.
-bool g_efficient = false;
-bool g_menuOpen = false;
+bool g_efficient = false, g_menuOpen = false;  // not at start: the start window shows at once
 
 // ControlMask says which mechanism the process decides itself, StateMask
 // whether it is on: execution speed on is EcoQoS, off the high level, and
 // neither decided leaves it to the system. Before Windows 10 1709 the call
 // fails and the process runs as the system decides, which is all there is.
+constexpr ULONG kSpeed = PROCESS_POWER_THROTTLING_EXECUTION_SPEED;
 void Throttle(ULONG control, ULONG state) {
     PROCESS_POWER_THROTTLING_STATE throttling{PROCESS_POWER_THROTTLING_CURRENT_VERSION, control, state};
     (void)System().setProcessInformation(GetCurrentProcess(), ProcessPowerThrottling, &throttling, sizeof throttling);
 }
 
-void Apply() {
-    g_efficient ? Throttle(PROCESS_POWER_THROTTLING_EXECUTION_SPEED, PROCESS_POWER_THROTTLING_EXECUTION_SPEED)
-                : Throttle(0, 0);
-}
+void Apply() { Throttle(g_efficient ? kSpeed : 0, g_efficient ? kSpeed : 0); }
 
-struct Sight {
-    HWND main;
-    bool shown;
-};
+struct Sight { HWND main; bool shown; };
 
 BOOL CALLBACK NoteShown(HWND window, LPARAM lParam) {
     auto& sight = *reinterpret_cast<Sight*>(lParam);
@@ -48,8 +41,7 @@ void FollowSight(HWND main, UINT msg, WPARAM wParam) {
     Apply();
 }
 
-FullSpeed::FullSpeed() { Throttle(PROCESS_POWER_THROTTLING_EXECUTION_SPEED, 0); }
-
+FullSpeed::FullSpeed() { Throttle(kSpeed, 0); }
 FullSpeed::~FullSpeed() { Apply(); }
 
 }  // namespace presence

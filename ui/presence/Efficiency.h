@@ -1,9 +1,7 @@
-// How fast Windows runs the process. A process whose windows are all hidden
-// gets the low QoS level from Windows by itself; an explicit EcoQoS tag would
-// put it on efficient cores even while its windows show. So the tag is asked
-// for only while nobody looks at a window of ours, released as one shows, and
-// lifted to the high level while an arrangement writes its block, so that the
-// 140 MB are written at full speed.
+// How fast Windows runs the process. Windows gives a process whose windows
+// are all hidden the low QoS level by itself, and an EcoQoS tag would keep it
+// on efficient cores with its windows shown: the tag is asked for only while
+// no window of ours shows, and the arrangement writes its 140 MB at the high level.
 #pragma once
 
 #include <windows.h>
@@ -16,8 +14,7 @@ namespace presence {
 void FollowSight(HWND main, UINT msg, WPARAM wParam);
 
 // For its lifetime, the process runs at the high level; then as the windows say.
-class FullSpeed {
-public:
+struct FullSpeed {
     FullSpeed();
     ~FullSpeed();
     FullSpeed(const FullSpeed&) = delete;

@@ -1,43 +1,58 @@
 #include "ui/presence/Presence.h"
 
+#include <versionhelpers.h>
+#include <wtsapi32.h>
+
+#include <optional>
+#include <string>
+
 #include "ui/presence/Calls.h"
 
 namespace presence {
+
+FARPROC lookup::SystemFunction(const wchar_t* dll, const char* name) {
+    std::wstring path(MAX_PATH, L'\0');
+    const UINT length = GetSystemDirectoryW(path.data(), MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return nullptr;
+    path.resize(length);
+    const HMODULE module = LoadLibraryW((path + L'\\' + dll).c_str());
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+bool lookup::Windows8OrLater() { return IsWindows8OrGreater(); }
+
+Calls& System() {
+    static Calls calls;
+    return calls;
+}
 
 namespace {
 
 // The display notices, with the values Microsoft's list of power setting
 // GUIDs gives them (ours, so that nothing links libuuid's table). From
-// Windows 8 the session's display and the console's, 0 off, 1 on, 2 dimmed;
-// on Windows 7 the console's primary monitor, 0 off, 1 on.
+// Windows 8 the session's display, 0 off, 1 on, 2 dimmed; on Windows 7 the
+// console's primary monitor, 0 off, 1 on.
 constexpr GUID kSessionDisplayStatus{0x2b84c20e, 0xad23, 0x4ddf, {0x93, 0xdb, 0x05, 0xff, 0xbd, 0x7e, 0xfc, 0xa5}};
-constexpr GUID kConsoleDisplayState{0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 constexpr GUID kMonitorPowerOn{0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
 
-constexpr LONG kStateLock = 0, kStateUnlock = 1;  // WTS_SESSIONSTATE_*
+// WTSSessionInfoEx's WTSINFOEXW as far as it is read (MinGW's header lacks
+// it): the level, then WTSINFOEX_LEVEL1_W, which its 64-bit times align on 8.
+constexpr auto kSessionInfoEx = static_cast<WTS_INFO_CLASS>(25);
+struct SessionInfoEx { DWORD level; struct alignas(8) { ULONG id; WTS_CONNECTSTATE_CLASS state; LONG flags; } level1; };
+constexpr LONG kStateLock = 0, kStateUnlock = 1;  // WTS_SESSIONSTATE_*; _UNKNOWN is -1
 
-// A notice's setting and its one DWORD of data. Any program can send the
-// message with any pointer, so it is copied in a way that fails instead of
-// faulting.
-bool ReadSetting(LPARAM lParam, GUID& setting, DWORD& data) {
-    struct {
-        GUID setting;
-        DWORD length;
-        DWORD data;
-    } copy{};
+// A notice's setting and its one DWORD of data. Any program can send it with
+// any pointer: it is copied in a way that fails instead of faulting.
+struct Setting { GUID setting; DWORD length, data; };
+std::optional<Setting> ReadSetting(LPARAM lParam) {
+    Setting copy{};
     SIZE_T copied = 0;
     const auto* from = reinterpret_cast<const void*>(lParam);
-    if (!from || !ReadProcessMemory(GetCurrentProcess(), from, &copy, sizeof copy, &copied) ||
-        copied != sizeof copy || copy.length < sizeof(DWORD)) {
-        return false;
-    }
-    setting = copy.setting;
-    data = copy.data;
-    return true;
+    if (!from || !ReadProcessMemory(GetCurrentProcess(), from, &copy, sizeof copy, &copied)) return std::nullopt;
+    return copied == sizeof copy && copy.length >= sizeof(DWORD) ? std::optional(copy) : std::nullopt;
 }
 
-// A screen reader, or any client of UI Automation, that may be speaking the
-// figures: a laptop used with its lid shut has its display off.
+// A screen reader or a client of UI Automation that may be speaking the figures.
 bool SomeoneListens() {
     BOOL reader = FALSE;
     return (System().systemParameters(SPI_GETSCREENREADER, 0, &reader, 0) && reader) ||
@@ -67,16 +82,13 @@ void Presence::RegisterSession() {
     ReadSession();
 }
 
-// The session's state as it is now. What the query cannot say (it failed,
-// or the state is unknown) stays as it was: seen, unless a notice said
-// otherwise.
+// The session's state as it is now. What the query cannot say (it failed, or
+// the state is unknown) stays as it was: seen, unless a notice said otherwise.
 void Presence::ReadSession() {
     SessionInfoEx* info = nullptr;
     DWORD bytes = 0;
-    if (!System().querySession(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, kSessionInfoEx,
-                               reinterpret_cast<LPWSTR*>(&info), &bytes)) {
-        return;
-    }
+    const auto buffer = reinterpret_cast<LPWSTR*>(&info);
+    if (!System().querySession(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, kSessionInfoEx, buffer, &bytes)) return;
     if (info && bytes >= sizeof *info && info->level == 1) {
         disconnected_ = info->level1.state == WTSDisconnected;
         // Windows 7 and Server 2008 R2 give the two lock flags the wrong way
@@ -99,9 +111,6 @@ void Presence::Stop() {
     if (sessionRegistered_) System().unregisterSession(window_);
     if (display_) System().unregisterPowerSetting(display_);
     window_ = nullptr;
-    display_ = nullptr;
-    sessionRegistered_ = sessionRetry_ = false;
-    locked_ = disconnected_ = displayOff_ = suspended_ = false;
 }
 
 Presence::Change Presence::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -117,22 +126,20 @@ Presence::Change Presence::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 Presence::Change Presence::Since(bool wasSeen) const {
-    if (Seen() == wasSeen) return Change::None;
-    return Seen() ? Change::Seen : Change::Unseen;
+    return Seen() == wasSeen ? Change::None : Seen() ? Change::Seen : Change::Unseen;
 }
 
 void Presence::OnSessionChange(WPARAM change) {
-    const bool back = change == WTS_SESSION_UNLOCK || change == WTS_CONSOLE_CONNECT || change == WTS_REMOTE_CONNECT;
     if (change == WTS_SESSION_LOCK || change == WTS_SESSION_UNLOCK) locked_ = change == WTS_SESSION_LOCK;
     // Switched away from (fast user switching) or a remote client gone; a
     // session taken over from the console by a remote client hears the
     // console's disconnect, then the remote connect.
     if (change == WTS_CONSOLE_DISCONNECT || change == WTS_REMOTE_DISCONNECT) disconnected_ = true;
-    if (change == WTS_CONSOLE_CONNECT || change == WTS_REMOTE_CONNECT) disconnected_ = false;
+    const bool connect = change == WTS_CONSOLE_CONNECT || change == WTS_REMOTE_CONNECT;
+    if (connect) disconnected_ = false;
     // Windows 7's monitor is the console's: one that went off while the user
-    // was away, or while this session was shown elsewhere, may never say it
-    // came back on here.
-    if (windows7_ && back) displayOff_ = false;
+    // was away or elsewhere may never say it came back on here.
+    if (windows7_ && (connect || change == WTS_SESSION_UNLOCK)) displayOff_ = false;
     ReadSession();
 }
 
@@ -149,16 +156,14 @@ void Presence::OnPowerBroadcast(WPARAM event, LPARAM lParam) {
 }
 
 void Presence::OnDisplay(LPARAM lParam) {
-    GUID setting{};
-    DWORD data = 0;
-    if (!ReadSetting(lParam, setting, data)) return;
-    const bool monitor = IsEqualGUID(setting, kMonitorPowerOn);
-    if (!monitor && !IsEqualGUID(setting, kSessionDisplayStatus) && !IsEqualGUID(setting, kConsoleDisplayState)) return;
+    const std::optional<Setting> notice = ReadSetting(lParam);
+    const bool monitor = notice && IsEqualGUID(notice->setting, kMonitorPowerOn);
+    if (!monitor && !(notice && IsEqualGUID(notice->setting, kSessionDisplayStatus))) return;
     // The console's primary monitor says nothing of a remote session's display.
     if (monitor && System().systemMetric(SM_REMOTESESSION)) return;
     // A dimmed display still shows the figures; one that is off may still
-    // speak them. The lock pauses them either way.
-    displayOff_ = data == 0 && !SomeoneListens();
+    // speak them (a laptop used with its lid shut). The lock pauses them anyway.
+    displayOff_ = notice->data == 0 && !SomeoneListens();
 }
 
 }  // namespace presence
