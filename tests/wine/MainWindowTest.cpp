@@ -21,7 +21,6 @@
 #include "tests/wine/Faked.h"
 #include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
-#include "tests/wine/TrayMenu.h"
 #include "tray/Shell.h"
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
@@ -60,6 +59,19 @@ void Key(ui::Form& form, WPARAM key) {
     MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
     EXPECT_TRUE(form.PreTranslate(msg)) << key;
 }
+
+// A named CALLBACK: on 32-bit x86 a TIMERPROC is __stdcall.
+void CALLBACK CloseTheMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
+
+// The tray's menu as the window sees it open on a right-click over the icon,
+// closed unchosen from inside its loop: its handle, from WM_INITMENUPOPUP.
+HMENU OpenedTrayMenu(HWND window) {
+    MessageLog opened(window, WM_INITMENUPOPUP);
+    SetTimer(nullptr, 0, 100, &CloseTheMenu);
+    SendMessageW(window, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP);
+    return opened.seen.empty() ? nullptr : reinterpret_cast<HMENU>(opened.seen.front());
+}
+bool Offered(HMENU menu, UINT id) { return !(GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED); }
 
 bool LooksDefault(const ui::Form& form, int id) {
     return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
@@ -235,6 +247,7 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     Key(w, VK_RETURN);
     EXPECT_TRUE(arrange::Form3.Loaded());
     EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Offered(menu, MainWindow::mnuShow)) << "the arrangement leaves the menu's Show as it was";
 }
 
 TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
@@ -522,7 +535,7 @@ struct FakeSession {
     bool windows8 = true, remote = false, reader = false, uia = false, queryFails = false;
     int refusals = 0, registrations = 0, unregistrations = 0, noticesUndone = 0;
     ULONGLONG now = 1'000'000;
-    GUID setting{};
+    GUID setting{};  // the display notice registered for
 } g_session;
 
 constexpr DWORD kOurSession = 3;
