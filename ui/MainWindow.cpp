@@ -104,11 +104,11 @@ void MainWindow::SetShown(bool shown) {
 
 // Locked, switched away from, the display off or asleep: the refresh sleeps
 // too. Seen again, what the user sees is made current at once, from a message
-// of its own: while the refresh's call to the shell waits, messages sent to
-// this thread are delivered, and a notice handled in there would stop the
-// timer for the caller to restart.
+// of its own (where none can be posted, the tick comes): while the refresh's
+// call to the shell waits, messages sent to this thread are delivered, and a
+// notice handled in there would stop the timer for the caller to restart.
 void MainWindow::Follow(presence::Presence::Change change) {
-    if (change == presence::Presence::Change::Unseen) timShow_.SetEnabled(false);
+    if (change != presence::Presence::Change::None) timShow_.SetEnabled(change == presence::Presence::Change::Seen);
     if (change == presence::Presence::Change::Seen) PostMessageW(Hwnd(), kRefreshOnReturn, 0, 0);
 }
 

@@ -62,7 +62,6 @@ bool SomeoneListens() {
 }  // namespace
 
 void Presence::Start(HWND window) {
-    Stop();
     window_ = window;
     windows7_ = !System().windows8OrLater();
     if (!System().sessionOfProcess(GetCurrentProcessId(), &session_)) session_ = WTS_CURRENT_SESSION;
@@ -108,6 +107,7 @@ Presence::Change Presence::Retry() {
 
 void Presence::Stop() {
     if (!window_) return;
+    // Nothing to do where either fails: the window is on its way out.
     if (sessionRegistered_) System().unregisterSession(window_);
     if (display_) System().unregisterPowerSetting(display_);
     window_ = nullptr;

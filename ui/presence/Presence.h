@@ -18,7 +18,7 @@ public:
     ~Presence() { Stop(); }
     Presence(const Presence&) = delete;
     Presence& operator=(const Presence&) = delete;
-    // Stop, which undoes the registrations, must run before the window goes.
+    // Once; Stop, which undoes the registrations, must run before the window goes.
     void Start(HWND window);
     void Stop();
     Change Retry();  // from the caller's refresh: a registration refused at logon
