@@ -7,8 +7,8 @@
 #include "resources/Texts.h"
 #include "resources/resource.h"
 #include "tray/Tray.h"
-#include "ui/presence/Efficiency.h"
 #include "ui/Forms.h"
+#include "ui/presence/Efficiency.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -138,8 +138,8 @@ void MainWindow::OnTimer(UINT_PTR id) {
 
 void MainWindow::OnCommand(UINT id) {
     switch (id) {
-    case cmdArrange:
     // From the tray's menu the main window may be hidden already: no WM_SHOWWINDOW.
+    case cmdArrange:
     case mnuArrange: arrange::cmdArrange_Click(*this); presence::FollowSight(Hwnd(), WM_NULL, 0); break;
     case cmdMemMsg:
         memory::ReadMemoryStatus();

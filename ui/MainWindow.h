@@ -15,8 +15,6 @@ public:
                  lblBak2, lblBarName };
     enum : UINT { mnuShow = 201, mnuArrange, mnuQuit };
     static constexpr UINT_PTR kRefreshTimerId = 1;
-    // Posted to itself for the refresh on return into sight.
-    static constexpr UINT kRefreshOnReturn = WM_APP + 1;
     static constexpr UINT kRefreshIntervalMs = 1000;
     // How late Windows 8 and later may run a refresh to wake with others: the
     // largest tolerance the program can bear, as the documentation asks. Two
@@ -38,6 +36,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    static constexpr UINT kRefreshOnReturn = WM_APP + 1;  // posted to itself: the refresh on return into sight
     // 隐藏 and the menu's 显示界面: the menu offers Show exactly while hidden.
     void SetShown(bool shown);
     void Follow(presence::Presence::Change change);
