@@ -2,7 +2,6 @@
 #include <windows.h>
 
 #include "ui/StartWindow.h"
-#include "ui/toolkit/Efficiency.h"
 #include "ui/toolkit/Program.h"
 #include "ui/toolkit/SystemCalls.h"
 
@@ -23,8 +22,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     RestrictDllSearch();
 
     ui::Startup(instance, L"Local\\Lanshige.MemoryArrange.Running");
-    // A meter needs no fast core; the arrangement lifts this while it writes.
-    ui::RunEfficiently();
     ui::Form1().Show();
     return ui::Run();
 }

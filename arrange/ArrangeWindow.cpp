@@ -1,7 +1,7 @@
 #include "arrange/ArrangeWindow.h"
 
 #include "resources/Texts.h"
-#include "ui/toolkit/Efficiency.h"
+#include "ui/presence/Efficiency.h"
 #include "ui/toolkit/Form.h"
 
 namespace arrange {
@@ -55,7 +55,7 @@ void ArrangeWindow::AnnounceStatus() {
 void ArrangeWindow::Timer1_Timer() {
     timer1_.SetEnabled(false);
     // The block is written at full speed, not on an efficient core.
-    const ui::FullSpeed fullSpeed;
+    const presence::FullSpeed fullSpeed;
     const Block block(*allocator_);  // released last, as the handler returns
     arranged_ = block.Claimed();
     // A block that could not be had is said so; it is never shown as done.

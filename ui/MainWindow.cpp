@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "tray/Tray.h"
 #include "ui/Forms.h"
+#include "ui/presence/Efficiency.h"
 #include "ui/toolkit/Program.h"
 
 namespace ui {
@@ -70,12 +71,12 @@ void MainWindow::Form_Load() {
     memory::ReadMemoryStatus();
     numberFormat_ = memory::UserNumberFormat();
 
-    HWND bar = Control(pgbMem);
     progressShift_ = memory::ProgressShift(status.dwTotalPhys);
-    SendMessageW(bar, PBM_SETRANGE32, 0, memory::ProgressUnits(status.dwTotalPhys, progressShift_));
+    SendMessageW(Control(pgbMem), PBM_SETRANGE32, 0, memory::ProgressUnits(status.dwTotalPhys, progressShift_));
 
-    timShow_.SetEnabled(true);
+    // Started in a locked session, it starts asleep.
     presence_.Start(Hwnd());
+    timShow_.SetEnabled(presence_.Seen());
     SetControlTip(pgbMem, texts::kProgressTip);
     // 15 pt Verdana runs under the bar from about 10 GB free on: the figure
     // steps down in size rather than be cut off.
@@ -85,25 +86,37 @@ void MainWindow::Form_Load() {
 void MainWindow::timShow_Timer() {
     memory::ReadMemoryStatus();
     ShowFigures(memory::Status());
-    presence_.Retry();
+    Follow(presence_.Retry());
 }
 
 void MainWindow::ShowFigures(const memory::MEMORYSTATUS& status) {
     SetForeColour(lblMain, memory::FreeColour(status, numberFormat_));
     SetCaption(lblMain, memory::MainLabelText(status, numberFormat_));
-    // The bar is ours alone, so the position it was last sent is the one it
-    // has: a tick whose figures leave it where it is sends it nothing.
-    const int position = memory::ProgressUnits(status.dwAvailPhys, progressShift_);
-    if (position != barPosition_) {
-        SendMessageW(Control(pgbMem), PBM_SETPOS, position, 0);
-        barPosition_ = position;
-    }
+    // A position it already has, the bar does not repaint.
+    SendMessageW(Control(pgbMem), PBM_SETPOS, memory::ProgressUnits(status.dwAvailPhys, progressShift_), 0);
     tray::SetTrayTip(memory::TrayTipText(status, numberFormat_));
 }
 
 void MainWindow::SetShown(bool shown) {
     shown ? Show() : Hide();
     mnuMain_.SetEnabled(mnuShow, !shown);
+}
+
+// Locked, switched away from, the display off or asleep: the refresh sleeps
+// too. Seen again, what the user sees is made current at once, from a message
+// of its own (where none can be posted, the tick comes): while the refresh's
+// call to the shell waits, messages sent to this thread are delivered, and a
+// notice handled in there would stop the timer for the caller to restart.
+void MainWindow::Follow(presence::Presence::Change change) {
+    if (change != presence::Presence::Change::None) timShow_.SetEnabled(change == presence::Presence::Change::Seen);
+    if (change == presence::Presence::Change::Seen) PostMessageW(Hwnd(), kRefreshOnReturn, 0, 0);
+}
+
+// The timer follows the state as the refresh leaves it.
+void MainWindow::RefreshOnReturn() {
+    if (!presence_.Seen()) return;
+    timShow_Timer();
+    timShow_.SetEnabled(presence_.Seen());
 }
 
 void LoadMainWindow() { Form2().Load(); }
@@ -125,8 +138,9 @@ void MainWindow::OnTimer(UINT_PTR id) {
 
 void MainWindow::OnCommand(UINT id) {
     switch (id) {
+    // From the tray's menu the main window may be hidden already: no WM_SHOWWINDOW.
     case cmdArrange:
-    case mnuArrange: arrange::cmdArrange_Click(*this); break;
+    case mnuArrange: arrange::cmdArrange_Click(*this); presence::FollowSight(Hwnd(), WM_NULL, 0); break;
     case cmdMemMsg:
         memory::ReadMemoryStatus();
         MessageBoxW(Hwnd(), memory::MemoryDetailsText(memory::Status(), numberFormat_).c_str(),
@@ -146,13 +160,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // The user changed the regional settings: the next tick uses them.
         numberFormat_ = memory::UserNumberFormat();
     }
-    if (msg == WM_WTSSESSION_CHANGE || msg == WM_POWERBROADCAST) {
-        const Presence::Change change = presence_.OnMessage(msg, wParam, lParam);
-        // Locked, switched away from, the display off or asleep: the refresh
-        // sleeps too. Seen again, what the user sees is current at once.
-        if (change == Presence::Change::Seen) timShow_Timer();
-        if (change != Presence::Change::None) timShow_.SetEnabled(change == Presence::Change::Seen);
-    }
+    if (msg == WM_WTSSESSION_CHANGE || msg == WM_POWERBROADCAST) Follow(presence_.OnMessage(msg, wParam, lParam));
+    // The tray's menu loop passes through its hook to here.
+    if (msg == WM_SHOWWINDOW || msg == WM_ENTERMENULOOP || msg == WM_EXITMENULOOP) presence::FollowSight(Hwnd(), msg, wParam);
+    if (msg == kRefreshOnReturn) RefreshOnReturn();
     return Form::HandleMessage(msg, wParam, lParam);
 }
 

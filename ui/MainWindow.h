@@ -3,9 +3,9 @@
 #pragma once
 
 #include "memory/MemoryStatus.h"
+#include "ui/presence/Presence.h"
 #include "ui/toolkit/Form.h"
 #include "ui/toolkit/PopupMenu.h"
-#include "ui/toolkit/Presence.h"
 
 namespace ui {
 
@@ -24,9 +24,6 @@ public:
 
     MainWindow();
 
-    PopupMenu& mnuMain() { return mnuMain_; }
-    Timer& timShow() { return timShow_; }
-
     void timShow_Timer();
     // The refresh after its query: label, colour, bar and tip from a snapshot.
     void ShowFigures(const memory::MEMORYSTATUS& status);
@@ -39,15 +36,17 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    static constexpr UINT kRefreshOnReturn = WM_APP + 1;  // posted to itself: the refresh on return into sight
     // 隐藏 and the menu's 显示界面: the menu offers Show exactly while hidden.
     void SetShown(bool shown);
+    void Follow(presence::Presence::Change change);
+    void RefreshOnReturn();
 
     PopupMenu mnuMain_;
     Timer timShow_;
-    Presence presence_;
+    presence::Presence presence_;
     memory::NumberFormat numberFormat_;
     int progressShift_ = 10;
-    int barPosition_ = 0;  // where the bar was last put; a new bar stands at 0
 };
 
 extern FormSlot<MainWindow> Form2;

@@ -28,6 +28,9 @@ CMD_HIDE, MNU_QUIT = 102, 203
 WM_TIMER = 0x0113
 REFRESH_TIMER_ID = 1
 WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK = 0x02B1, 7, 8
+# The notice names the session it is about, and the program follows only its
+# own: Wine puts every process in session 1 (ProcessIdToSessionId, seen on Wine 8).
+PROGRAM_SESSION = 1
 ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl32.dll", "msvcrt.dll",
                 "advapi32.dll"}
 
@@ -242,7 +245,7 @@ def next_to_floor(app_exe, floor_exe, seconds, locked=False):
         pids = the_unix_pid(app.exe_name), the_unix_pid(os.path.basename(floor_exe))
         time.sleep(5)  # past the start window and the first ticks
         if locked:
-            harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0)
+            harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, PROGRAM_SESSION)
             time.sleep(1)
         t0 = time.monotonic()
         c0, w0 = [cpu_ns(p) for p in pids], [wake_ups(p) for p in pids]
@@ -258,7 +261,7 @@ def next_to_floor(app_exe, floor_exe, seconds, locked=False):
             result[who + "_wakeups_per_min"] = (w1[k] - w0[k]) * 60.0 / elapsed
             result[who + "_cpu_ms_per_min"] = (c1[k] - c0[k]) / 1e6 * 60.0 / elapsed
         if locked:
-            harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0)
+            harness.send(main, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, PROGRAM_SESSION)
         harness.post(main, harness.WM_COMMAND, MNU_QUIT, 0)
         app.wait_exit(timeout=30)
         for w in harness.top_windows(pid=floor_pid):

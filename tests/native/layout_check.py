@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Checks which folder's headers each file of the program includes: the
-toolkit stands alone, tray/ and arrange/ build on it, only the main window
+toolkit and ui/presence/ stand alone, tray/ and arrange/ build on the
+toolkit (arrange/ on ui/presence/ too), only the main window
 brings them together, and main.cpp starts the windows. So no include cycle can
 run between folders. The build gives each layer only its own headers and
 those of the layers below; this check says the same of the code, and adds
@@ -18,9 +19,10 @@ ALLOWED = {
     "memory": {"resources"},
     "resources": set(),
     "ui/toolkit": set(),
+    "ui/presence": set(),
     "tray": {"ui/toolkit", "resources"},
-    "arrange": {"ui/toolkit", "resources"},
-    "ui": {"ui/toolkit", "memory", "resources", "tray", "arrange"},
+    "arrange": {"ui/toolkit", "ui/presence", "resources"},
+    "ui": {"ui/toolkit", "ui/presence", "memory", "resources", "tray", "arrange"},
     "": {"ui", "ui/toolkit"},   # main.cpp
 }
 # Within ui/, the forms reach each other through ui/Forms.h; the main

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
+#include "tests/wine/Faked.h"
 #include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
-#include "ui/toolkit/Efficiency.h"
+#include "ui/presence/Calls.h"
 #include "ui/toolkit/Monitors.h"
 
 using arrange::ArrangeWindow;
@@ -24,13 +25,15 @@ namespace {
 
 // What the process asked of Windows, and when the block came and went.
 std::vector<std::string> g_steps;
-bool g_throttlingTaken = true;
 
-bool RecordThrottling(const PROCESS_POWER_THROTTLING_STATE& state) {
-    EXPECT_EQ(state.Version, 1u);
-    EXPECT_EQ(state.ControlMask, 1u) << "execution speed, decided by the process";
-    g_steps.push_back(state.StateMask == 1 ? "efficient" : state.StateMask == 0 ? "full speed" : "?");
-    return g_throttlingTaken;
+// SetProcessInformation(ProcessPowerThrottling) with execution speed decided
+// by the process, on (EcoQoS) or off (the high level), or by the system.
+BOOL WINAPI RecordThrottling(HANDLE process, PROCESS_INFORMATION_CLASS what, LPVOID info, DWORD size) {
+    const auto& state = *static_cast<const PROCESS_POWER_THROTTLING_STATE*>(info);
+    EXPECT_TRUE(process == GetCurrentProcess() && what == ProcessPowerThrottling && size == 12 && state.Version == 1);
+    const ULONG masks = state.ControlMask << 4 | state.StateMask;
+    g_steps.push_back(masks == 0x11 ? "efficient" : masks == 0x10 ? "high" : masks == 0 ? "system" : "?");
+    return TRUE;
 }
 
 PROCESS_MEMORY_COUNTERS Counters() {
@@ -93,7 +96,6 @@ TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndTheTickComesOnceAboutOneAndAHa
     EXPECT_TRUE(Form3().Visible());
     EXPECT_FALSE(ui::Form2().Visible());
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
-    EXPECT_FALSE(ui::Form2().mnuMain().Enabled(ui::MainWindow::mnuShow)) << "the menu's Show stays as it was";
     const ULONGLONG start = GetTickCount64();
     ASSERT_TRUE(PumpUntil([&] { return block.frees > 0; }, 6000));
     const ULONGLONG waited = GetTickCount64() - start;
@@ -105,14 +107,13 @@ TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndTheTickComesOnceAboutOneAndAHa
 
 TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenAtFullSpeedAndGivenBackAfterTheDoneCaption) {
     using Steps = std::vector<std::string>;
-    ui::UsePowerThrottlingCall(&RecordThrottling);
-    g_throttlingTaken = true;
-    ui::RunEfficiently();
+    Faked<presence::Calls> calls(presence::System());
+    calls->setProcessInformation = &RecordThrottling;
     const PROCESS_MEMORY_COUNTERS before = Counters();
     Form3().Timer1_Timer();
     const PROCESS_MEMORY_COUNTERS after = Counters();
-    EXPECT_EQ(g_steps, (Steps{"efficient", "full speed", "block claimed", "block released", "efficient"}));
-    EXPECT_TRUE(ui::RunningEfficiently());
+    // Then as the windows say: the arrange window shows.
+    EXPECT_EQ(g_steps, (Steps{"high", "block claimed", "block released", "system"}));
     EXPECT_EQ(block.requested, 140'000'000u);
     EXPECT_EQ(block.frees, 1) << "released before the handler returns";
     EXPECT_TRUE(block.allSpaces);
@@ -126,13 +127,19 @@ TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenAtFullSpeedAndGivenBackAfte
     EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 16'000'000u);
     EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + 16'000'000u);
 
-    // Where Windows has no EcoQoS (before Windows 10 1709) nothing is lifted.
+    // EcoQoS only while no window of ours shows: hidden, the tray's menu
+    // open and closed (its loop tells the main window), an arrangement from
+    // it, then back.
     g_steps.clear();
-    g_throttlingTaken = false;
-    ui::RunEfficiently();
+    HWND main = ui::Form2().Hwnd();
+    Click(Form3().Hwnd());
+    SendMessageW(main, WM_COMMAND, ui::MainWindow::cmdHide, 0);
+    SendMessageW(main, WM_ENTERMENULOOP, TRUE, 0);
+    SendMessageW(main, WM_EXITMENULOOP, TRUE, 0);
+    SendMessageW(main, WM_COMMAND, ui::MainWindow::mnuArrange, 0);
     Form3().Timer1_Timer();
-    EXPECT_EQ(g_steps, (Steps{"efficient", "block claimed", "block released"}));
-    ui::UsePowerThrottlingCall(nullptr);
+    Click(Form3().Hwnd());
+    EXPECT_EQ(g_steps, (Steps{"efficient", "system", "efficient", "system", "high", "system"}));
 }
 
 TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {

@@ -9,7 +9,10 @@
 #include <bit>
 #include <cstdio>
 #include <cwchar>
+#include <initializer_list>
+#include <optional>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
@@ -22,7 +25,8 @@
 #include "tray/Tray.h"
 #include "ui/MainWindow.h"
 #include "ui/StartWindow.h"
-#include "ui/toolkit/Presence.h"
+#include "ui/presence/Calls.h"
+#include "ui/presence/Presence.h"
 
 using namespace testing_support;
 using ui::Form2;
@@ -63,6 +67,19 @@ void Key(ui::Form& form, WPARAM key) {
     MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
     EXPECT_TRUE(form.PreTranslate(msg)) << key;
 }
+
+// A named CALLBACK: on 32-bit x86 a TIMERPROC is __stdcall.
+void CALLBACK CloseTheMenu(HWND, UINT, UINT_PTR id, DWORD) { KillTimer(nullptr, id), EndMenu(); }
+
+// The tray's menu as the window sees it open on a right-click over the icon,
+// closed unchosen from inside its loop: its handle, from WM_INITMENUPOPUP.
+HMENU OpenedTrayMenu(HWND window) {
+    MessageLog opened(window, WM_INITMENUPOPUP);
+    SetTimer(nullptr, 0, 100, &CloseTheMenu);
+    SendMessageW(window, tray::kCallbackMessage, tray::kIconId, WM_RBUTTONUP);
+    return opened.seen.empty() ? nullptr : reinterpret_cast<HMENU>(opened.seen.front());
+}
+bool Offered(HMENU menu, UINT id) { return !(GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED); }
 
 bool LooksDefault(const ui::Form& form, int id) {
     return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
@@ -117,7 +134,7 @@ TEST_F(MainWindowTest, AfterLoadItIsHiddenWithItsMenuAndTheFirstTickComesASecond
     EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, TRUE, 0), 0);
     EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), static_cast<LRESULT>(memory::Status().dwTotalPhys / 1024));
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 0);
-    HMENU menu = w.mnuMain().Handle();
+    HMENU menu = OpenedTrayMenu(w.Hwnd());
     ASSERT_EQ(GetMenuItemCount(menu), 5);
     const wchar_t* captions[] = {L"显示界面(&S)", nullptr, L"整理内存(&R)", nullptr, L"退出程序(&Q)"};
     for (int i = 0; i < 5; ++i) {
@@ -135,7 +152,7 @@ TEST_F(MainWindowTest, AfterLoadItIsHiddenWithItsMenuAndTheFirstTickComesASecond
 }
 
 // 121,470,976 bytes are 118,624 KiB.
-TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBarOnlyWhenItsPositionChanges) {
+TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBar) {
     MainWindow& w = Form2();
     HWND bar = w.Control(MainWindow::pgbMem);
     memory::MEMORYSTATUS s = WorkedExample();
@@ -146,11 +163,6 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBarOnlyWhenItsPos
     EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624);
     EXPECT_EQ(g_tip, L"岚石阁内存整理\n内存：45.25% 可用");
-    // Moved behind the window's back: a tick with the same figures neither
-    // asks the bar where it stands nor sends it anything.
-    SendMessageW(bar, PBM_SETPOS, 5, 0);
-    w.ShowFigures(s);
-    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 5);
     s.dwAvailPhys += 1024 * 1024;
     w.ShowFigures(s);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624 + 1024);
@@ -225,17 +237,18 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     Key(w, VK_RETURN);
     EXPECT_FALSE(w.Visible());
     EXPECT_FALSE(arrange::Form3.Loaded()) << "Enter on 隐藏 ran 开始整理";
-    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow)) << "Show is offered while the user has hidden it";
+    HMENU menu = OpenedTrayMenu(w.Hwnd());
+    EXPECT_TRUE(Offered(menu, MainWindow::mnuShow)) << "Show is offered while the user has hidden it";
     const auto show = [&] {
         SendMessageW(w.Hwnd(), WM_COMMAND, MainWindow::mnuShow, 0);
         EXPECT_TRUE(w.Visible());
-        EXPECT_FALSE(w.mnuMain().Enabled(MainWindow::mnuShow));
+        EXPECT_FALSE(Offered(menu, MainWindow::mnuShow));
     };
     show();
     SetFocus(w.Control(MainWindow::cmdAbout));
     Key(w, VK_ESCAPE);
     EXPECT_FALSE(w.Visible());
-    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow));
+    EXPECT_TRUE(Offered(menu, MainWindow::mnuShow));
 
     show();
     SetFocus(w.Control(MainWindow::cmdArrange));
@@ -244,6 +257,7 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     Key(w, VK_RETURN);
     EXPECT_TRUE(arrange::Form3.Loaded());
     EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Offered(menu, MainWindow::mnuShow)) << "the arrangement leaves the menu's Show as it was";
 }
 
 TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
@@ -523,179 +537,179 @@ TEST_F(MainWindowTest, ControlsSitWhereTheDesignPutsThem) {
     EXPECT_TRUE(labelBelow);
 }
 
-// The session and power registrations as Windows makes them, where Wine's
-// are stubs: counted, and the session's refused as often as asked with the
-// error Windows gives early at logon.
-class FakePresenceSystem final : public ui::PresenceSystem {
-public:
-    DWORD RegisterSession(HWND) override {
-        ++sessionRegistrations;
-        return refusals > 0 && refusals-- ? refusal : ERROR_SUCCESS;
-    }
-    void UnregisterSession(HWND window) override {
-        ++sessionUnregistrations;
-        unregisteredWhileWindowLived = IsWindow(window) != FALSE;
-    }
-    HPOWERNOTIFY RegisterPowerSetting(HWND, const GUID& setting) override {
-        settings.push_back(setting);
-        return kNotice;
-    }
-    void UnregisterPowerSetting(HPOWERNOTIFY notice) override { unregisteredNotices.push_back(notice); }
-    bool Windows8OrLater() override { return windows8; }
-    ULONGLONG Now() override { return now; }
-
-    static inline const HPOWERNOTIFY kNotice = reinterpret_cast<HPOWERNOTIFY>(0x5150);
-    int refusals = 0;
-    DWORD refusal = RPC_S_INVALID_BINDING;
-    bool windows8 = true;
+// The session and power calls as Windows answers them (Wine's are stubs) for
+// a session that is locked, disconnected, remote or read aloud.
+struct FakeSession {
+    LONG flags = 1;  // WTS_SESSIONSTATE_UNLOCK
+    DWORD state = WTSActive;
+    bool windows8 = true, remote = false, reader = false, uia = false, queryFails = false;
+    int refusals = 0, registrations = 0, unregistrations = 0, noticesUndone = 0;
     ULONGLONG now = 1'000'000;
-    int sessionRegistrations = 0, sessionUnregistrations = 0;
-    bool unregisteredWhileWindowLived = false;
-    std::vector<GUID> settings;
-    std::vector<HPOWERNOTIFY> unregisteredNotices;
-};
+    GUID setting{};  // the display notice registered for
+} g_session;
 
-// GUID_SESSION_DISPLAY_STATUS, GUID_CONSOLE_DISPLAY_STATE, GUID_MONITOR_POWER_ON.
+constexpr DWORD kOurSession = 3;
+const auto kNotice = reinterpret_cast<HPOWERNOTIFY>(0x5150);
+
+BOOL WINAPI FakeRegister(HWND, DWORD) {
+    if (++g_session.registrations > g_session.refusals) return TRUE;
+    return SetLastError(RPC_S_INVALID_BINDING), FALSE;  // the session service not up yet at logon
+}
+BOOL WINAPI FakeUnregister(HWND window) { return g_session.unregistrations += IsWindow(window) ? 1 : 100; }  // or too late
+// WTSINFOEXW as Microsoft's headers lay it out: the level, then the union
+// of WTSINFOEX_LEVEL1_W, on 8 bytes for its LARGE_INTEGER times.
+BOOL WINAPI FakeQuery(HANDLE, DWORD session, WTS_INFO_CLASS what, LPWSTR* buffer, DWORD* bytes) {
+    static struct { DWORD level, pad; ULONG id; DWORD state; LONG flags; DWORD rest[104]; } info;
+    info = {1, 0, kOurSession, g_session.state, g_session.flags, {}};
+    *buffer = reinterpret_cast<LPWSTR>(&info), *bytes = sizeof info;
+    return !g_session.queryFails && session == WTS_CURRENT_SESSION && what == 25;  // WTSSessionInfoEx
+}
+void WINAPI FakeFree(PVOID) {}
+HPOWERNOTIFY WINAPI FakeRegisterSetting(HANDLE, LPCGUID setting, DWORD) { return g_session.setting = *setting, kNotice; }
+BOOL WINAPI FakeUnregisterSetting(HPOWERNOTIFY notice) { return g_session.noticesUndone += notice == kNotice; }
+BOOL WINAPI FakeSessionOf(DWORD, DWORD* session) { return *session = kOurSession, TRUE; }
+BOOL WINAPI FakeParameters(UINT what, UINT, PVOID on, UINT) { return *static_cast<BOOL*>(on) = g_session.reader, what == SPI_GETSCREENREADER; }
+BOOL WINAPI FakeUia() { return g_session.uia; }
+int WINAPI FakeMetric(int what) { return what == SM_REMOTESESSION && g_session.remote; }
+ULONGLONG WINAPI FakeNow() { return g_session.now; }
+
+// GUID_SESSION_DISPLAY_STATUS, GUID_MONITOR_POWER_ON.
 constexpr GUID kSessionDisplay{0x2b84c20e, 0xad23, 0x4ddf, {0x93, 0xdb, 0x05, 0xff, 0xbd, 0x7e, 0xfc, 0xa5}};
-constexpr GUID kConsoleDisplay{0x6fe69556, 0x704a, 0x47a0, {0x8f, 0x24, 0xc2, 0x8d, 0x93, 0x6f, 0xda, 0x47}};
 constexpr GUID kMonitorPower{0x02731015, 0x4510, 0x4526, {0x99, 0xe6, 0xe5, 0xa1, 0x7e, 0xbd, 0x1a, 0xea}};
 
 // A power setting notice as the system sends it: the setting and one DWORD.
-struct DisplayNotice {
-    GUID setting;
-    DWORD length = sizeof(DWORD);
-    DWORD data;
-};
+void SendDisplay(HWND hwnd, const GUID& setting, DWORD data) {
+    struct { GUID setting; DWORD length, data; } notice{setting, sizeof(DWORD), data};
+    SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(&notice));
+}
+// With the session's lock flags as they are by then: WTS_SESSIONSTATE_LOCK 0,
+// _UNLOCK 1, _UNKNOWN -1.
+void SendSession(HWND hwnd, WPARAM change, std::optional<LONG> flags = {}, DWORD session = kOurSession) {
+    if (flags) g_session.flags = *flags;
+    SendMessageW(hwnd, WM_WTSSESSION_CHANGE, change, session);
+}
+void SendPower(HWND hwnd, WPARAM event) { SendMessageW(hwnd, WM_POWERBROADCAST, event, 0); }
+
+// Whether the refresh timer runs, once what was posted is handled: KillTimer
+// says, and one found is set going again.
+bool Ticking(HWND hwnd) {
+    PumpFor(20);
+    if (!KillTimer(hwnd, MainWindow::kRefreshTimerId)) return false;
+    return SetTimer(hwnd, MainWindow::kRefreshTimerId, MainWindow::kRefreshIntervalMs, nullptr) != 0;
+}
+
+// The shell, with a display-off notice sent while the refresh's tip waits in
+// NIM_MODIFY, as Windows delivers messages sent to a thread in such a call.
+bool g_displayOffInShell = false;
+BOOL WINAPI DisplayOffInShell(DWORD message, PNOTIFYICONDATAW nid) {
+    if (message == NIM_MODIFY && std::exchange(g_displayOffInShell, false)) SendDisplay(nid->hWnd, kSessionDisplay, 0);
+    return TRUE;
+}
+
+// A notice, and after it: paused, ticking as before, or back in sight with
+// everything refreshed at once.
+enum After { Paused, Ticks, Back };
+struct Step { void (*send)(HWND); After after; const char* what; };
 
 class Presence : public ::testing::Test {
 protected:
-    void SetUp() override { ui::UsePresenceSystem(&fake); }
-    void TearDown() override {
-        Form2.Unload();
-        PumpFor(50);
-        ui::UsePresenceSystem(nullptr);
+    void SetUp() override {
+        g_session = {};
+        *calls = {.registerSession = &FakeRegister, .unregisterSession = &FakeUnregister, .querySession = &FakeQuery,
+                  .freeMemory = &FakeFree, .registerPowerSetting = &FakeRegisterSetting,
+                  .unregisterPowerSetting = &FakeUnregisterSetting, .windows8OrLater = [] { return g_session.windows8; },
+                  .now = &FakeNow, .systemParameters = &FakeParameters, .uiaClientsListening = &FakeUia,
+                  .systemMetric = &FakeMetric, .sessionOfProcess = &FakeSessionOf};
     }
-    FakePresenceSystem fake;
-    FakePresenceSystem seven;
+    void TearDown() override { Form2.Unload(), PumpFor(50); }
+    // Each step with a figure on show that no refresh would make.
+    void Run(std::initializer_list<Step> steps) {
+        if (!Form2.Loaded()) Form2().Load();
+        HWND hwnd = Form2().Hwnd();
+        const auto refreshed = [&] { return TextOf(Form2().Control(MainWindow::lblMain)) != L"45.25%\n(115.84 MB)"; };
+        for (const Step& step : steps) {
+            Form2().ShowFigures(WorkedExample());
+            step.send(hwnd);
+            EXPECT_FALSE(refreshed()) << step.what << ": refreshed inside the notice";
+            EXPECT_EQ(Ticking(hwnd), step.after != Paused) << step.what;
+            EXPECT_EQ(refreshed(), step.after == Back) << step.what;
+        }
+    }
+    Faked<presence::Calls> calls{presence::System()};
 };
 
-// What the system sends as the user goes out of sight, and as they come back.
-struct Absence {
-    const char* what;
-    UINT msg;
-    WPARAM away, back;
-    const GUID* display = nullptr;
-    DWORD awayData = 0, backData = 1;
-};
-
-TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceThenEverySecond) {
-    MainWindow& w = Form2();
-    w.Load();
-    HWND hwnd = w.Hwnd();
-    HWND label = w.Control(MainWindow::lblMain);
-    HWND bar = w.Control(MainWindow::pgbMem);
-    const Absence absences[] = {
-        {"locked", WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, WTS_SESSION_UNLOCK},
-        {"switched away", WM_WTSSESSION_CHANGE, WTS_CONSOLE_DISCONNECT, WTS_CONSOLE_CONNECT},
-        {"remote client gone", WM_WTSSESSION_CHANGE, WTS_REMOTE_DISCONNECT, WTS_REMOTE_CONNECT},
-        {"asleep", WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC},
-        {"asleep, woken by the user", WM_POWERBROADCAST, PBT_APMSUSPEND, PBT_APMRESUMESUSPEND},
-        {"session display off", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, PBT_POWERSETTINGCHANGE, &kSessionDisplay},
-        {"console display off, then dimmed", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, PBT_POWERSETTINGCHANGE,
-         &kConsoleDisplay, 0, 2},
-        {"monitor off (Windows 7)", WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, PBT_POWERSETTINGCHANGE,
-         &kMonitorPower},
-    };
-    const auto send = [&](const Absence& a, WPARAM code, DWORD data) {
-        DisplayNotice notice{a.display ? *a.display : GUID{}, sizeof(DWORD), data};
-        SendMessageW(hwnd, a.msg, code, a.display ? reinterpret_cast<LPARAM>(&notice) : 0);
-    };
-    Faked<tray::ShellCalls> shell(tray::Shell());
-    shell->notify = &NotifyAndKeepTheTip;
-    for (const Absence& a : absences) {
-        w.ShowFigures(WorkedExample());
-        send(a, a.away, a.awayData);
-        EXPECT_FALSE(w.timShow().Enabled()) << a.what;
-        EXPECT_FALSE(KillTimer(hwnd, MainWindow::kRefreshTimerId)) << a.what << ": the refresh timer still runs";
-        // A tick the system had already posted.
-        SendMessageW(hwnd, WM_TIMER, MainWindow::kRefreshTimerId, 0);
-        EXPECT_EQ(TextOf(label), L"45.25%\n(115.84 MB)") << a.what << ": refreshed out of sight";
-
-        send(a, a.back, a.backData);
-        EXPECT_TRUE(w.timShow().Enabled()) << a.what;
-        EXPECT_NE(TextOf(label), L"45.25%\n(115.84 MB)") << a.what << ": not refreshed on return";
-        EXPECT_NE(g_tip, L"岚石阁内存整理\n内存：45.25% 可用") << a.what;
-        EXPECT_NE(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624) << a.what;
-    }
-
-    // A notice about another setting, or about the display staying on,
-    // changes nothing; nor does one with no data.
-    DisplayNotice battery{{0xa7ad8041, 0xb45a, 0x4cae, {0x87, 0xa3, 0xee, 0xcb, 0xb4, 0x68, 0xa9, 0xe1}}, 4, 0};
-    DisplayNotice empty{kSessionDisplay, 0, 0};
-    for (DisplayNotice* n : {&battery, &empty}) {
-        SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, reinterpret_cast<LPARAM>(n));
-        EXPECT_TRUE(w.timShow().Enabled());
-    }
-    SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 0);
-    SendMessageW(hwnd, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 8);
-    EXPECT_TRUE(w.timShow().Enabled());
-
-    // Locked and then the display off: back in sight only when both are over.
-    SendMessageW(hwnd, WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, 0);
-    send(absences[5], PBT_POWERSETTINGCHANGE, 0);
-    SendMessageW(hwnd, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
-    EXPECT_FALSE(w.timShow().Enabled()) << "the display is still off";
-    send(absences[5], PBT_POWERSETTINGCHANGE, 1);
-    EXPECT_TRUE(w.timShow().Enabled());
-
-    // The one-second rhythm resumes after the refresh on return.
-    w.ShowFigures(WorkedExample());
-    const ULONGLONG start = GetTickCount64();
-    ASSERT_TRUE(PumpUntil([&] { return TextOf(label) != L"45.25%\n(115.84 MB)"; }, 3000));
-    EXPECT_GE(GetTickCount64() - start, 500u);
+TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceAndAScreenReaderKeepsItGoingWithTheDisplayOff) {
+    Run({{[](HWND h) { SendSession(h, WTS_SESSION_LOCK, 0); }, Paused, "locked"},
+         {[](HWND h) { SendMessageW(h, WM_TIMER, MainWindow::kRefreshTimerId, 0); }, Paused, "a tick posted already"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK, 1); }, Back, "unlocked"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_REMOTE_CONTROL, -1); }, Ticks, "the lock state unknown"},
+         {[](HWND h) { g_session.state = WTSDisconnected, SendSession(h, WTS_CONSOLE_DISCONNECT); }, Paused, "switched away"},
+         {[](HWND h) { g_session.state = WTSActive, SendSession(h, WTS_CONSOLE_CONNECT); }, Back, "switched back"},
+         {[](HWND h) { SendPower(h, PBT_APMSUSPEND); }, Paused, "asleep"},
+         {[](HWND h) { SendPower(h, PBT_APMRESUMEAUTOMATIC); }, Paused, "woken unattended (a timer, the network)"},
+         {[](HWND h) { SendPower(h, PBT_APMRESUMESUSPEND); }, Back, "woken by the user, or joined"},
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Paused, "the display off"},
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 2); }, Back, "dimmed, it shows the figures"},
+         {[](HWND h) { SendDisplay(h, {0xa7ad8041, 0xb45a, 0x4cae, {0x87, 0xa3, 0xee, 0xcb, 0xb4, 0x68, 0xa9, 0xe1}}, 0); },
+          Ticks, "the battery's setting"},
+         {[](HWND h) { SendMessageW(h, WM_POWERBROADCAST, PBT_POWERSETTINGCHANGE, 8); }, Ticks, "a notice of nothing"},
+         // With the query failing the notice alone says.
+         {[](HWND h) { g_session.queryFails = true, SendSession(h, WTS_SESSION_LOCK, {}, 4); }, Ticks, "another session"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_LOCK); }, Paused, "locked, the query failing"},
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Paused, "the display off too"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK); }, Paused, "unlocked, the display still off"},
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 1); }, Back, "both over"},
+         // A laptop's lid shut, its user listening; the lock pauses anyway.
+         {[](HWND h) { g_session.reader = true, SendDisplay(h, kSessionDisplay, 0); }, Ticks, "a screen reader on"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_LOCK); }, Paused, "locked, a screen reader on"},
+         {[](HWND h) { g_session.uia = true, g_session.reader = false, SendSession(h, WTS_SESSION_UNLOCK); }, Back, "unlocked"},
+         {[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Ticks, "a client of UI Automation listening"}});
 }
 
-TEST_F(Presence, RegisteredOnceAtLoadTriedAgainAfterTheLogonErrorAndUndoneBeforeTheWindowGoes) {
-    fake.refusals = 1;
-    MainWindow& w = Form2();
-    w.Load();
-    HWND hwnd = w.Hwnd();
-    EXPECT_EQ(fake.sessionRegistrations, 1);
-    ASSERT_EQ(fake.settings.size(), 1u);
-    EXPECT_TRUE(IsEqualGUID(fake.settings[0], kSessionDisplay)) << "Windows 8 and later: the session's display";
-
-    w.timShow_Timer();
-    fake.now += ui::Presence::kRetryMs - 1;
-    w.timShow_Timer();
-    EXPECT_EQ(fake.sessionRegistrations, 1) << "tried again before its time";
-    fake.now += 1;
-    w.timShow_Timer();
-    EXPECT_EQ(fake.sessionRegistrations, 2);
-    fake.now += 60'000;
-    w.timShow_Timer();
-    EXPECT_EQ(fake.sessionRegistrations, 2) << "registered twice";
-
+TEST_F(Presence, ASessionFoundLockedAtStartOrAtALateRegistrationPausesAtOnceAndTheRegistrationsGoBeforeTheWindow) {
+    g_session.flags = 0;
+    Run({{[](HWND) {}, Paused, "started in a locked session"}, {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK, 1); }, Back, "unlocked"}});
+    EXPECT_TRUE(IsEqualGUID(g_session.setting, kSessionDisplay)) << "Windows 8 and later: the session's display";
     Form2.Unload();
-    EXPECT_FALSE(IsWindow(hwnd));
-    EXPECT_EQ(fake.sessionUnregistrations, 1);
-    EXPECT_TRUE(fake.unregisteredWhileWindowLived);
-    EXPECT_EQ(fake.unregisteredNotices, std::vector<HPOWERNOTIFY>{FakePresenceSystem::kNotice});
+    EXPECT_EQ(g_session.unregistrations, 1);
+    EXPECT_EQ(g_session.noticesUndone, 1);
 
-    // Windows 7: the primary monitor's notice; a session service that is
-    // not there is not asked again, and nothing is undone that was not made.
-    seven.windows8 = false;
-    seven.refusals = 100;
-    seven.refusal = ERROR_PROC_NOT_FOUND;
-    ui::UsePresenceSystem(&seven);
-    Form2().Load();
-    ASSERT_EQ(seven.settings.size(), 1u);
-    EXPECT_TRUE(IsEqualGUID(seven.settings[0], kMonitorPower));
-    seven.now += 60'000;
-    Form2().timShow_Timer();
-    EXPECT_EQ(seven.sessionRegistrations, 1);
+    // Early at logon the session service refuses; five seconds later it
+    // takes the registration, and the session was locked meanwhile.
+    g_session.refusals = 2;
+    HWND hwnd = (Form2().Load(), Form2().Hwnd());
+    g_session.flags = 0;
+    const auto tickAfter = [&](ULONGLONG ms) {
+        g_session.now += ms;
+        return SendMessageW(hwnd, WM_TIMER, MainWindow::kRefreshTimerId, 0), Ticking(hwnd);
+    };
+    EXPECT_TRUE(tickAfter(presence::Presence::kRetryMs - 1)) << "tried again before its time";
+    EXPECT_FALSE(tickAfter(1)) << "the lock found at the late registration";
+    EXPECT_EQ(g_session.registrations, 3);
+}
+
+// Windows 7 and Server 2008 R2 give the lock flags the wrong way round, as
+// WTSINFOEX_LEVEL1's page says; their monitor notice is the console's.
+TEST_F(Presence, OnWindows7TheLockFlagsAreSwappedAndTheConsolesMonitorIsNoRemoteSessionsDisplay) {
+    g_session.windows8 = false;
+    g_session.flags = 1;  // WTS_SESSIONSTATE_UNLOCK: locked, on Windows 7
+    Run({{[](HWND) {}, Paused, "started locked"}, {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK, 0); }, Back, "unlocked"},
+         {[](HWND h) { g_session.remote = true, SendDisplay(h, kMonitorPower, 0); }, Ticks, "remote, the console's monitor off"},
+         {[](HWND h) { g_session.remote = false, SendDisplay(h, kMonitorPower, 0); }, Paused, "at the console"},
+         // Taken over remotely: the console's notice would never say it is back.
+         {[](HWND h) { SendSession(h, WTS_REMOTE_CONNECT); }, Back, "a stale display-off kept it paused"}});
+    EXPECT_TRUE(IsEqualGUID(g_session.setting, kMonitorPower));
+}
+
+TEST_F(Presence, ADisplayOffNoticeInsideTheRefreshOnReturnLeavesNoTimer) {
+    Faked<tray::ShellCalls> shell(tray::Shell());
+    shell->notify = &DisplayOffInShell;
+    Run({{[](HWND h) { SendSession(h, WTS_SESSION_LOCK, 0); }, Paused, "locked"}});
+    g_displayOffInShell = true;
+    SendSession(Form2().Hwnd(), WTS_SESSION_UNLOCK, 1);
+    EXPECT_FALSE(Ticking(Form2().Hwnd())) << "the display is off, and it wakes every second";
+    EXPECT_FALSE(g_displayOffInShell) << "the refresh on return never reached the shell";
     Form2.Unload();
-    EXPECT_EQ(seven.sessionUnregistrations, 0);
-    EXPECT_EQ(seven.unregisteredNotices.size(), 1u);
 }
 
 // Runs inside the refusal's message box, in the copy of this program that the
