@@ -262,10 +262,8 @@ std::optional<UINT> TaskbarDpi(const RECT& rect) {
 }
 
 TEST_F(TrayHook, TheIconIsMadeForTheDpiOfTheMonitorThatHoldsIt) {
-    struct Restore {
-        ~Restore() { ui::Monitors() = ui::SystemMonitors(); }
-    } restore;
-    ui::Monitors().dpiAt = &TaskbarDpi;
+    testing_support::Faked<ui::MonitorCalls> monitors(ui::Monitors());
+    monitors->dpiAt = &TaskbarDpi;
     g_taskbarDpi = 192;
     // The shell can say where the icon is only once it has it.
     shell.duringMessage = NIM_ADD;

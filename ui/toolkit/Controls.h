@@ -19,17 +19,12 @@ struct LiveControl {
     double points;           // the size its font is at now
     int neighbourId = 0;     // FitLeftOf: the control to keep left of
     double minPoints = 0;
-    // The text of the last fit with its digits as '0', when every font
-    // measured for it drew all ten digits equally wide: another text of
-    // this shape fits the same. Empty: the next text is measured.
-    std::wstring fitShape{};
 };
 
 // A tooltip over some of a window's controls (the progress bar's).
 class ControlTip {
 public:
     void Add(HWND owner, HWND control, const wchar_t* text);
-    void Relay(const MSG& msg) const;  // the loop's mouse messages for the owner
     void Forget() { tip_ = nullptr; }  // gone with the owner window
 
 private:
@@ -37,7 +32,10 @@ private:
 };
 
 // The keyboard in a form: the tab order, the buttons Enter and Esc press,
-// and the control that gets the focus back when the form does.
+// and the control that gets the focus back when the form does. Enter and Esc
+// are the dialog manager's (IsDialogMessage): Enter presses the focused
+// button, which looks the default (ShowAsDefault), or else the one the form
+// names for DM_GETDEFID; Esc sends the form IDCANCEL.
 class Keyboard {
 public:
     explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
@@ -45,10 +43,8 @@ public:
     // Once the form's controls are made (the tab order is the buttons' tab
     // indexes); nullptr once its window is gone.
     void Attach(HWND form);
-    bool PreTranslate(MSG& msg);  // Tab, Enter and Esc on their way through the loop
-    // Presses the button of IDOK (Enter: the focused push button, otherwise
-    // the default one) or of IDCANCEL (Esc), as a click would.
-    void Press(UINT id) const;
+    bool PreTranslate(MSG& msg);  // the keys on their way through the loop
+    HWND Flagged(unsigned flag) const;  // the button of kDefaultButton or kCancelButton
     void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
     // WM_ACTIVATE going inactive, and WM_SETFOCUS.
     void Deactivated();
@@ -76,9 +72,6 @@ public:
     void Initialise(HWND window);
     // Tab, an arrow or Alt shows both cues for the rest of the window's life.
     static void KeyPressed(HWND window, const MSG& msg);
-    // Where "always show the keyboard cues" is read; nullptr: the system's
-    // setting (SPI_GETKEYBOARDCUES).
-    static void SetAlwaysShownSource(bool (*source)());
 
 private:
     HWND initialisedFor_ = nullptr;  // a form's window can be made anew

@@ -51,7 +51,7 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        EnableNonClientScaling(hwnd);
+        Monitors().scaleNonClient(hwnd);
     } else {
         self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
@@ -87,6 +87,11 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED: pressed_ = false; return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_COMMAND: OnControlCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
+    // Where Enter goes when the focus is on no button (see Keyboard).
+    case DM_GETDEFID: {
+        HWND button = keys_.Flagged(kDefaultButton);
+        return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
+    }
     case WM_ACTIVATE: if (LOWORD(wParam) == WA_INACTIVE) keys_.Deactivated(); break;
     case WM_SETFOCUS: keys_.Refocus(); return 0;
     // Annotated before DefWindowProc answers with the system's object, which
@@ -109,6 +114,7 @@ void Form::Form_Annotate() {
 void Form::OnCreate() {
     detail::FormCreated(this);
     dpi_ = WindowDpi(hwnd_);
+    highContrast_ = Accessibility().highContrast();
     LoadIcons();
     CreateControls();
     keys_.Attach(hwnd_);
@@ -167,15 +173,23 @@ void Form::OnLButtonUp(POINT at) {
 }
 
 void Form::OnControlCommand(UINT id, UINT code, HWND from) {
+    HWND cancel = !from && id == IDCANCEL ? keys_.Flagged(kCancelButton) : nullptr;
+    if (cancel) {
+        // Esc, from the dialog manager: exactly what a click sends, so that
+        // the key and the mouse are one command to everything that sees the
+        // window's messages.
+        SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+        return;
+    }
     if (from) {
         // Only a button's click is a command; a label's notifications are not.
         const LiveControl* c = Find(0, from);
         if (!c || c->design->kind != ControlKind::Button) return;
         if (code == BN_SETFOCUS) keys_.ShowAsDefault(from);
-        if (code != BN_CLICKED) return;
+        // A key stands for a click only where the button could be clicked.
+        if (code != BN_CLICKED || !IsWindowEnabled(from)) return;
     }
-    if (id == IDOK || id == IDCANCEL) return keys_.Press(id);
-    OnCommand(id);
+    if (id != IDOK && id != IDCANCEL) OnCommand(id);
 }
 
 void Form::MoveTo(POINT at) { SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); }

@@ -1,5 +1,6 @@
 // A form: one top-level window made from a design table, with its controls,
-// its handlers and timers, and its one instance per kind.
+// its handlers and timers, and its one instance per kind; and the message
+// loop that runs the forms.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/toolkit/Accessibility.h"
@@ -18,10 +20,6 @@ namespace ui {
 
 class FormSlotBase;
 class Timer;
-
-// Where high contrast is read from: tests turn it on and off through this;
-// nullptr: the system's setting. Read at once, and again on each change.
-void SetHighContrastSource(bool (*source)());
 
 class Form {
 public:
@@ -42,7 +40,6 @@ public:
     void Unload();
 
     bool Loaded() const { return hwnd_ != nullptr; }
-    bool Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
     HWND Hwnd() const { return hwnd_; }
     UINT Dpi() const { return dpi_; }
 
@@ -51,7 +48,6 @@ public:
     // neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
     std::wstring Caption(int id) const { return Find(id) ? Find(id)->text : L""; }
-    COLORREF ForeColour(int id) const { return Find(id) ? Find(id)->fore : kNoColour; }
     void SetForeColour(int id, COLORREF colour);
     // An autosized label that must end left of another control: when its
     // text would reach that control, its font steps down in half-points
@@ -60,8 +56,8 @@ public:
     void FitLeftOf(int id, int neighbourId, double minPoints);
     void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
 
-    // The message loop's share: the mouse messages the tip needs, and the keys.
-    bool PreTranslate(MSG& msg) { tip_.Relay(msg); return keys_.PreTranslate(msg); }
+    // The message loop's share: the keys, on their way to the focused control.
+    bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
     // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
@@ -103,6 +99,7 @@ private:
     // no area is given).
     void PaintInto(HDC dc, const RECT* area = nullptr);
     void ColoursChanged(bool systemColours);  // or high contrast turned on or off
+    COLORREF Chosen(COLORREF design, int system) const;  // the design's, or the user's in high contrast
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
@@ -112,10 +109,11 @@ private:
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = kDefaultDpi;
-    bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false;
+    bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false, highContrast_ = false;
     FormSlotBase* slot_ = nullptr;
     std::vector<LiveControl> controls_;
     std::map<COLORREF, UniqueBrush> brushes_;
+    std::map<std::pair<COLORREF, int>, UniquePen> pens_;  // colour and width
     UniqueIcon bigIcon_, smallIcon_;
     std::vector<Timer*> timers_;
     FormFonts fonts_;
@@ -180,5 +178,20 @@ public:
         return static_cast<T&>(*Get());
     }
 };
+
+// Forms with a window; when none is left the program ends.
+int LoadedFormCount();
+// The message loop; returns the exit code once the last form is unloaded.
+int Run();
+// Frees the forms retired by Unload. The loop does it after each message, so
+// that a form may unload itself from inside its own handlers.
+void CollectRetired();
+
+namespace detail {
+// The forms' own bookkeeping: a window made, a window gone, a form unloaded.
+void FormCreated(Form* form);
+void FormDestroyed(Form* form);
+void Retire(std::unique_ptr<Form> form);
+}  // namespace detail
 
 }  // namespace ui

@@ -10,9 +10,7 @@
 
 namespace ui {
 
-namespace {
-
-std::optional<MonitorArea> SystemOfWindow(HWND window, DWORD flags) {
+std::optional<MonitorArea> SystemMonitorOf(HWND window, DWORD flags) {
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     HMONITOR monitor = MonitorFromWindow(window, flags);
@@ -30,7 +28,11 @@ std::optional<UINT> SystemDpiAt(const RECT& rect) {
     return y;
 }
 
-}  // namespace
+void SystemScaleNonClient(HWND window) {
+    static const auto enable = UserProc<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling");
+    // It fails for a window of any other DPI awareness, harmlessly.
+    if (enable) enable(window);
+}
 
 int FontHeight(double points, UINT dpi) {
     return -static_cast<int>(std::lround(points * static_cast<double>(dpi) / 72.0));
@@ -50,12 +52,8 @@ int SystemMetric(int index, UINT dpi) {
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
 }
 
-MonitorCalls SystemMonitors() {
-    return {&SystemOfWindow, &SystemDpiAt, UserProc<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling")};
-}
-
 MonitorCalls& Monitors() {
-    static MonitorCalls calls = SystemMonitors();
+    static MonitorCalls calls;
     return calls;
 }
 
@@ -69,11 +67,6 @@ POINT MovedOnto(const RECT& window, const RECT& area) {
     };
     return {along(window.left, window.right - window.left, area.left, area.right),
             along(window.top, window.bottom - window.top, area.top, area.bottom)};
-}
-
-void EnableNonClientScaling(HWND window) {
-    // It fails for a window of any other DPI awareness, harmlessly.
-    if (const auto enable = Monitors().enableNonClientDpiScaling) enable(window);
 }
 
 }  // namespace ui

@@ -1,8 +1,8 @@
 // The screen: twips, points and pixels at a DPI, and the monitors, which one
 // holds a window and where a window goes on it. Forms are laid out in twips
 // and converted with the window's DPI, so that they are as large (in inches)
-// on every screen. The monitor calls go through a table that tests can fill
-// with monitors of their own, since Wine has only one.
+// on every screen. The monitor calls go through a table that tests stand
+// monitors of their own in, since Wine has only one.
 #pragma once
 
 #include <windows.h>
@@ -31,28 +31,26 @@ struct MonitorArea {
     RECT work;     // without the taskbar and the bars docked to its edges
 };
 
-struct MonitorCalls {
-    // MonitorFromWindow with its flags; nothing when MONITOR_DEFAULTTONULL
-    // finds no monitor.
-    std::optional<MonitorArea> (*ofWindow)(HWND window, DWORD flags);
-    // The effective DPI of the monitor under a rectangle; nothing where there
-    // is none or Windows cannot say (before 8.1).
-    std::optional<UINT> (*dpiAt)(const RECT& rect);
-    BOOL(WINAPI* enableNonClientDpiScaling)(HWND window);  // nullptr before Windows 10 1607
-};
+// The system's own calls, as the table starts out. SystemMonitorOf: nothing
+// when MONITOR_DEFAULTTONULL finds no monitor. SystemDpiAt: the effective DPI
+// of the monitor under a rectangle; nothing where Windows cannot say (before
+// 8.1). SystemScaleNonClient: on WM_NCCREATE, a per-monitor (v1) window on
+// Windows 10 1607 has its caption and frame scaled with its DPI only when it
+// asks (v2, which later Windows gives the program, scales them anyway).
+std::optional<MonitorArea> SystemMonitorOf(HWND window, DWORD flags);
+std::optional<UINT> SystemDpiAt(const RECT& rect);
+void SystemScaleNonClient(HWND window);
 
-// The calls in use, and the system's own for a test to put back.
-MonitorCalls& Monitors();
-MonitorCalls SystemMonitors();
+struct MonitorCalls {
+    std::optional<MonitorArea> (*ofWindow)(HWND window, DWORD flags) = &SystemMonitorOf;
+    std::optional<UINT> (*dpiAt)(const RECT& rect) = &SystemDpiAt;
+    void (*scaleNonClient)(HWND window) = &SystemScaleNonClient;
+};
+MonitorCalls& Monitors();  // the calls in use: the system's unless a test has stood its own in
 
 POINT CentredIn(const RECT& area, SIZE size);
 // Where a window goes to lie on an area, moved as little as it can be; one
 // larger than the area keeps its top left corner on it.
 POINT MovedOnto(const RECT& window, const RECT& area);
-
-// On WM_NCCREATE: a per-monitor (v1) window on Windows 10 1607 has its caption
-// and frame scaled with its DPI only when it asks for that there. Per-monitor
-// v2, which later Windows gives the program, scales them anyway.
-void EnableNonClientScaling(HWND window);
 
 }  // namespace ui
