@@ -15,6 +15,7 @@
 #include "arrange/ArrangeWindow.h"
 #include "memory/MemoryStatus.h"
 #include "memory/ReadMemoryStatus.h"
+#include "tests/wine/Faked.h"
 #include "tests/wine/MessageLog.h"
 #include "tests/wine/Pump.h"
 #include "tray/Tray.h"
@@ -53,6 +54,15 @@ void Key(ui::Form& form, WPARAM key) {
     MSG msg{GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
     EXPECT_TRUE(form.PreTranslate(msg)) << key;
 }
+
+bool Shown(const ui::Form& form) { return IsWindowVisible(form.Hwnd()) != FALSE; }
+
+bool Greyed(MainWindow& w, UINT item) {
+    return (GetMenuState(w.mnuMain().Handle(), item, MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+struct DeleteDc { void operator()(HDC dc) const { DeleteDC(dc); } };
+using MemoryDc = ui::UniqueHandle<HDC, DeleteDc>;
 
 bool LooksDefault(const ui::Form& form, int id) {
     return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
@@ -99,7 +109,7 @@ protected:
 TEST_F(MainWindowTest, AfterLoadItIsHiddenWithItsMenuAndTheFirstTickComesASecondLater) {
     MainWindow& w = Form2();
     const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Shown(w));
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC)), &tray::TrayWndProc);
     EXPECT_EQ(memory::Status().dwLength, sizeof(memory::MEMORYSTATUS));
     // The bar counts in KiB from 0 to the total, and stands at 0.
@@ -131,7 +141,6 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBarOnlyWhenItsPos
     memory::MEMORYSTATUS s = WorkedExample();
     w.ShowFigures(s);
     EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
-    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624);
     EXPECT_EQ(tray::TipSent(), L"岚石阁内存整理\n内存：45.25% 可用");
     // Moved behind the window's back: a tick with the same figures neither
@@ -144,16 +153,15 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBarOnlyWhenItsPos
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624 + 1024);
 }
 
-// The bar's tip does not sit in the bar's window procedure: it shows because
-// the message loop hands it the mouse's moves over the bar.
-TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
+// The bar's tip sits in the bar's window procedure: a move of the mouse over
+// the bar, as the system sends it, shows it.
+TEST_F(MainWindowTest, TheBarsTipShowsWhenTheMouseMovesOverTheBar) {
     MainWindow& w = Form2();
     w.Show();
     HWND bar = w.Control(MainWindow::pgbMem);
     RECT r;
     GetWindowRect(bar, &r);
-    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    SetCursorPos(centre.x, centre.y);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PumpFor(100);
     const auto shownTip = [&] {
         for (HWND t = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); t;
@@ -162,8 +170,7 @@ TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
         }
         return std::wstring();
     };
-    MSG move{bar, WM_MOUSEMOVE, 0, MAKELPARAM(centre.x - r.left, centre.y - r.top), GetTickCount(), centre};
-    w.PreTranslate(move);
+    SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2));
     EXPECT_TRUE(PumpUntil([&] { return !shownTip().empty(); }, 5000));
     EXPECT_EQ(shownTip(), L"深色部分为可用内存，浅色部分为已用内存");
 }
@@ -207,31 +214,39 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     w.Show();
     ASSERT_EQ(GetFocus(), w.Control(MainWindow::cmdArrange));
     EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
+    // Where Enter goes with the focus on no button: 开始整理, id 101.
+    EXPECT_EQ(SendMessageW(w.Hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(101, DC_HASDEFID));
     SetFocus(w.Control(MainWindow::cmdHide));
     EXPECT_TRUE(LooksDefault(w, MainWindow::cmdHide));
     EXPECT_FALSE(LooksDefault(w, MainWindow::cmdArrange));
     Key(w, VK_RETURN);
-    EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Shown(w));
     EXPECT_FALSE(arrange::Form3.Loaded()) << "Enter on 隐藏 ran 开始整理";
-    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow)) << "Show is offered while the user has hidden it";
+    EXPECT_FALSE(Greyed(w, MainWindow::mnuShow)) << "Show is offered while the user has hidden it";
     const auto show = [&] {
         SendMessageW(w.Hwnd(), WM_COMMAND, MainWindow::mnuShow, 0);
-        EXPECT_TRUE(w.Visible());
-        EXPECT_FALSE(w.mnuMain().Enabled(MainWindow::mnuShow));
+        EXPECT_TRUE(Shown(w));
+        EXPECT_TRUE(Greyed(w, MainWindow::mnuShow));
     };
     show();
     SetFocus(w.Control(MainWindow::cmdAbout));
     Key(w, VK_ESCAPE);
-    EXPECT_FALSE(w.Visible());
-    EXPECT_TRUE(w.mnuMain().Enabled(MainWindow::mnuShow));
+    EXPECT_FALSE(Shown(w));
+    EXPECT_FALSE(Greyed(w, MainWindow::mnuShow));
 
+    // A button that cannot be clicked is not pressed by a key either.
     show();
+    EnableWindow(w.Control(MainWindow::cmdHide), FALSE);
+    Key(w, VK_ESCAPE);
+    EXPECT_TRUE(Shown(w)) << "Esc pressed the disabled 隐藏";
+    EnableWindow(w.Control(MainWindow::cmdHide), TRUE);
+
     SetFocus(w.Control(MainWindow::cmdArrange));
     EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
     EXPECT_FALSE(LooksDefault(w, MainWindow::cmdAbout));
     Key(w, VK_RETURN);
     EXPECT_TRUE(arrange::Form3.Loaded());
-    EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Shown(w));
 }
 
 TEST_F(MainWindowTest, TheFigureEndsLeftOfTheBarInTheLargestFontThatFits) {
@@ -288,7 +303,7 @@ public:
 
 private:
     UINT dpi_;
-    ui::UniqueMemoryDc dc_;
+    MemoryDc dc_;
     ui::UniqueHandle<HBITMAP, ui::CloseGdiObject> bitmap_;
     HGDIOBJ old_ = nullptr;
 };
@@ -304,7 +319,7 @@ std::ostream& operator<<(std::ostream& out, const LabelPaint& p) {
 }
 
 LabelPaint PaintOf(const ui::Form& form, int id) {
-    ui::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    MemoryDc dc(CreateCompatibleDC(nullptr));
     const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
         form.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(form.Control(id))));
     LOGBRUSH lb{};
@@ -350,7 +365,8 @@ void SetHighContrast(bool on) {
 TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTurnedOff) {
     UsersColours colours;
     g_highContrast = false;
-    ui::SetHighContrastSource([] { return g_highContrast; });
+    Faked<ui::AccessibilityCalls> settings(ui::Accessibility());
+    settings->highContrast = [] { return g_highContrast; };
     MainWindow& w = Form2();
     ui::Form1().Load();
     arrange::Form3().Load();
@@ -377,7 +393,6 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     const LabelPaint onPanel{kWindowText, kWindow, kWindow};
     const LabelPaint onForm{kFaceText, kFace, kFace};
     EXPECT_EQ(PaintOf(w, MainWindow::lblMain), onPanel) << "the figure's colour gives way to the user's";
-    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu) << "while the tick's choice stands";
     EXPECT_EQ(PaintOf(w, MainWindow::lblmsg3), onPanel);
     EXPECT_EQ(PaintOf(ui::Form1(), ui::StartWindow::lbl1_1), onForm);
     EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1), onForm);
@@ -395,17 +410,18 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     EXPECT_EQ(main.At(60, 3450), 0x00C0C0C0u);
     EXPECT_EQ(main.At(3800, 1500), 0x00404040u);
     EXPECT_EQ(ClientImage(ui::Form1()).At(1800, 960), 0x00C0C0C0u) << "the rule";
-    EXPECT_EQ(PaintOf(w, MainWindow::lblMain), (LabelPaint{0x000080FF, 0x00404040, 0x00404040}));
+    EXPECT_EQ(PaintOf(w, MainWindow::lblMain), (LabelPaint{0x000080FF, 0x00404040, 0x00404040}))
+        << "the tick's orange, which stood all along";
     EXPECT_EQ(PaintOf(ui::Form1(), ui::StartWindow::lbl1_1), (LabelPaint{0x00FFFFFF, 0x00404040, 0x00404040}));
     EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1),
               (LabelPaint{0x00FFFFFF, 0x00808080, 0x00808080}));
-    ui::SetHighContrastSource(nullptr);
 }
 
 TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTabAnArrowOrAltShowsThem) {
     MainWindow& w = Form2();
     MessageLog log(w.Hwnd(), WM_CHANGEUISTATE);
-    ui::FocusCues::SetAlwaysShownSource([] { return false; });  // Wine's own setting says always
+    Faked<ui::AccessibilityCalls> settings(ui::Accessibility());
+    settings->alwaysShowsCues = [] { return false; };  // Wine's own setting says always
     constexpr WPARAM kInitialise = MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     constexpr WPARAM kShow = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     w.Show();
@@ -427,29 +443,28 @@ TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTa
     EXPECT_EQ(press(WM_KEYDOWN, VK_DOWN), std::vector<WPARAM>{kShow});
     EXPECT_EQ(press(WM_SYSKEYDOWN, VK_MENU), std::vector<WPARAM>{kShow});
     // Windows set always to show them: shown from the first show on.
-    ui::FocusCues::SetAlwaysShownSource([] { return true; });
+    settings->alwaysShowsCues = [] { return true; };
     ui::Form1().Load();
     MessageLog start(ui::Form1().Hwnd(), WM_CHANGEUISTATE);
     ui::Form1().Show();
-    ui::FocusCues::SetAlwaysShownSource(nullptr);
     EXPECT_EQ(start.seen, std::vector<WPARAM>{kShow});
 }
 
 TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {
     for (const bool closed : {false, true}) {
         ui::Form1().Show();
-        ASSERT_FALSE(Form2().Visible());
+        ASSERT_FALSE(Shown(Form2()));
         bool mainShown = false;
-        MessageLog destroyed(ui::Form1().Hwnd(), WM_DESTROY, [&] { mainShown = Form2().Visible(); });
+        MessageLog destroyed(ui::Form1().Hwnd(), WM_DESTROY, [&] { mainShown = Shown(Form2()); });
         if (closed) {
             SendMessageW(ui::Form1().Hwnd(), WM_CLOSE, 0, 0);  // Alt+F4 during the four seconds
         } else {
-            ui::Form1().Timer1_Timer();
+            SendMessageW(ui::Form1().Hwnd(), WM_TIMER, ui::StartWindow::kTimerId, 0);
         }
         EXPECT_EQ(destroyed.seen.size(), 1u) << closed;
         EXPECT_TRUE(mainShown) << "the main window showed only after the start window went; closed: " << closed;
         EXPECT_FALSE(ui::Form1.Loaded());
-        EXPECT_TRUE(Form2().Visible());
+        EXPECT_TRUE(Shown(Form2()));
         Form2().Hide();
         PumpFor(20);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/wine/Faked.h"
 #include "tests/wine/Pump.h"
 #include "tray/Shell.h"
 #include "tray/Tray.h"

@@ -47,8 +47,6 @@ UniqueCom<IAccPropServices> Service() {
     return UniqueCom<IAccPropServices>(service);
 }
 
-}  // namespace
-
 bool SystemHighContrast() {
     HIGHCONTRASTW hc{};
     hc.cbSize = sizeof hc;
@@ -79,8 +77,11 @@ HRESULT SystemClear(HWND hwnd, const GUID* properties, int count) {
     return service ? service.get()->ClearHwndProps(hwnd, kClient, CHILDID_SELF, properties, count) : E_NOINTERFACE;
 }
 
+}  // namespace
+
 AccessibilityCalls& Accessibility() {
-    static AccessibilityCalls calls;
+    static AccessibilityCalls calls{&SystemHighContrast, &SystemAlwaysShowsCues, &SystemSetName,
+                                    &SystemSetLivePolite, &SystemClear};
     return calls;
 }
 

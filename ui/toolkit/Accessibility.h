@@ -12,21 +12,15 @@
 
 namespace ui {
 
-// The system's own calls, as the table starts out: the user's settings, and
-// the property service's calls for a window's client object, which load
-// oleacc and start COM at their first call. Clear is ClearHwndProps.
-bool SystemHighContrast();     // SPI_GETHIGHCONTRAST
-bool SystemAlwaysShowsCues();  // SPI_GETKEYBOARDCUES: focus and access-key cues always shown
-bool SystemSetName(HWND hwnd, const wchar_t* name);  // PROPID_ACC_NAME
-bool SystemSetLivePolite(HWND hwnd);                 // UI Automation's LiveSetting
-HRESULT SystemClear(HWND hwnd, const GUID* properties, int count);
-
+// The user's settings, and the property service's calls for a window's
+// client object (the system's load oleacc and start COM at their first
+// call); clear is ClearHwndProps.
 struct AccessibilityCalls {
-    bool (*highContrast)() = &SystemHighContrast;
-    bool (*alwaysShowsCues)() = &SystemAlwaysShowsCues;
-    bool (*setName)(HWND hwnd, const wchar_t* name) = &SystemSetName;
-    bool (*setLivePolite)(HWND hwnd) = &SystemSetLivePolite;
-    HRESULT (*clear)(HWND hwnd, const GUID* properties, int count) = &SystemClear;
+    bool (*highContrast)();     // SPI_GETHIGHCONTRAST
+    bool (*alwaysShowsCues)();  // SPI_GETKEYBOARDCUES: focus and access-key cues always shown
+    bool (*setName)(HWND hwnd, const wchar_t* name);  // PROPID_ACC_NAME
+    bool (*setLivePolite)(HWND hwnd);                 // UI Automation's LiveSetting
+    HRESULT (*clear)(HWND hwnd, const GUID* properties, int count);
 };
 // The calls in use: the system's unless a test has stood its own in (Wine's
 // property service is a stub that answers E_NOTIMPL).

@@ -118,12 +118,12 @@ void Form::FitLeftOf(int id, int neighbourId, double minPoints) {
     if (c->hwnd && !c->text.empty()) Fit(*c);
 }
 
-void ControlTip::Add(HWND owner, HWND control, const wchar_t* text) {
-    if (!control) return;
+void Form::SetControlTip(int id, const wchar_t* text) {
+    if (!Control(id)) return;
     if (!tip_) {
         // Owned by the form, so it goes when the form is destroyed.
         tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                Instance(), nullptr);
     }
     TTTOOLINFOW ti{};
@@ -131,8 +131,8 @@ void ControlTip::Add(HWND owner, HWND control, const wchar_t* text) {
     // TTF_SUBCLASS: the tooltip takes the mouse messages it needs from the
     // control's own window procedure.
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    ti.hwnd = owner;
-    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(Control(id));
     ti.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
 }

@@ -1,5 +1,5 @@
 // A form's controls as made from its design: each one with what it shows
-// now, the tooltip over them, and the keyboard among them.
+// now, and the keyboard among them.
 #pragma once
 
 #include <windows.h>
@@ -19,16 +19,6 @@ struct LiveControl {
     double points;           // the size its font is at now
     int neighbourId = 0;     // FitLeftOf: the control to keep left of
     double minPoints = 0;
-};
-
-// A tooltip over some of a window's controls (the progress bar's).
-class ControlTip {
-public:
-    void Add(HWND owner, HWND control, const wchar_t* text);
-    void Forget() { tip_ = nullptr; }  // gone with the owner window
-
-private:
-    HWND tip_ = nullptr;  // owned by the owner window
 };
 
 // The keyboard in a form: the tab order, the buttons Enter and Esc press,

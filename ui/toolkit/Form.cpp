@@ -131,7 +131,7 @@ void Form::OnNcDestroy() {
     hwnd_ = nullptr;
     controls_.clear();
     keys_.Attach(nullptr);
-    tip_.Forget();
+    tip_ = nullptr;
     detail::FormDestroyed(this);
 }
 

@@ -54,7 +54,7 @@ public:
     // (never below minPoints) until the text fits; it grows back as far as
     // the design's size when the text allows.
     void FitLeftOf(int id, int neighbourId, double minPoints);
-    void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
+    void SetControlTip(int id, const wchar_t* text);  // the progress bar's
 
     // The message loop's share: the keys, on their way to the focused control.
     bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
@@ -118,7 +118,7 @@ private:
     std::vector<Timer*> timers_;
     FormFonts fonts_;
     Keyboard keys_{controls_};
-    ControlTip tip_;
+    HWND tip_ = nullptr;  // the tooltip over the controls; the window owns it
     FocusCues cues_;
     Annotations annotations_;
 };

@@ -10,6 +10,8 @@
 
 namespace ui {
 
+namespace {
+
 std::optional<MonitorArea> SystemMonitorOf(HWND window, DWORD flags) {
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
@@ -34,6 +36,8 @@ void SystemScaleNonClient(HWND window) {
     if (enable) enable(window);
 }
 
+}  // namespace
+
 int FontHeight(double points, UINT dpi) {
     return -static_cast<int>(std::lround(points * static_cast<double>(dpi) / 72.0));
 }
@@ -53,7 +57,7 @@ int SystemMetric(int index, UINT dpi) {
 }
 
 MonitorCalls& Monitors() {
-    static MonitorCalls calls;
+    static MonitorCalls calls{&SystemMonitorOf, &SystemDpiAt, &SystemScaleNonClient};
     return calls;
 }
 

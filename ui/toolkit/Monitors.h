@@ -31,20 +31,17 @@ struct MonitorArea {
     RECT work;     // without the taskbar and the bars docked to its edges
 };
 
-// The system's own calls, as the table starts out. SystemMonitorOf: nothing
-// when MONITOR_DEFAULTTONULL finds no monitor. SystemDpiAt: the effective DPI
-// of the monitor under a rectangle; nothing where Windows cannot say (before
-// 8.1). SystemScaleNonClient: on WM_NCCREATE, a per-monitor (v1) window on
-// Windows 10 1607 has its caption and frame scaled with its DPI only when it
-// asks (v2, which later Windows gives the program, scales them anyway).
-std::optional<MonitorArea> SystemMonitorOf(HWND window, DWORD flags);
-std::optional<UINT> SystemDpiAt(const RECT& rect);
-void SystemScaleNonClient(HWND window);
-
 struct MonitorCalls {
-    std::optional<MonitorArea> (*ofWindow)(HWND window, DWORD flags) = &SystemMonitorOf;
-    std::optional<UINT> (*dpiAt)(const RECT& rect) = &SystemDpiAt;
-    void (*scaleNonClient)(HWND window) = &SystemScaleNonClient;
+    // MonitorFromWindow with its flags; nothing when MONITOR_DEFAULTTONULL
+    // finds no monitor.
+    std::optional<MonitorArea> (*ofWindow)(HWND window, DWORD flags);
+    // The effective DPI of the monitor under a rectangle; nothing where there
+    // is none or Windows cannot say (before 8.1).
+    std::optional<UINT> (*dpiAt)(const RECT& rect);
+    // On WM_NCCREATE: a per-monitor (v1) window on Windows 10 1607 has its
+    // caption and frame scaled with its DPI only when it asks for that there.
+    // Per-monitor v2, which later Windows gives the program, scales them anyway.
+    void (*scaleNonClient)(HWND window);
 };
 MonitorCalls& Monitors();  // the calls in use: the system's unless a test has stood its own in
 
