@@ -149,7 +149,7 @@ TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {
     EXPECT_EQ(TextOf(Label()), L"可用内存不足，整理未完成！单击窗体返回");
     EXPECT_EQ(g_block.frees, 0);
     Click(Form3().Hwnd());
-    EXPECT_FALSE(Form3.Loaded());
+    EXPECT_FALSE(Form3.Exists());
     EXPECT_TRUE(IsWindowVisible(ui::Form2().Hwnd()));
 }
 
@@ -167,14 +167,14 @@ TEST_F(Arrange, WhileItWaitsAClickACloseOrAKeyIsIgnored) {
     Click(Form3().Hwnd());
     SendMessageW(Form3().Hwnd(), WM_CLOSE, 0, 0);
     SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_TRUE(Form3.Loaded());
+    EXPECT_TRUE(Form3.Exists());
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
     EXPECT_FALSE(IsWindowVisible(ui::Form2().Hwnd()));
     // Nor is a press made while it waits and let go once it is done.
     SendMessageW(Form3().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     Tick();
     SendMessageW(Form3().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    EXPECT_TRUE(Form3.Loaded());
+    EXPECT_TRUE(Form3.Exists());
     EXPECT_EQ(g_block.allocations, 1);
 }
 
@@ -204,7 +204,7 @@ TEST_F(Arrange, TheWaitingWindowIsActiveBeforeTheMainWindowHidesAndKeepsTheKeybo
     Tick();
     EXPECT_EQ(GetActiveWindow(), Form3().Hwnd());
     SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_FALSE(Form3.Loaded());
+    EXPECT_FALSE(Form3.Exists());
     EXPECT_EQ(GetActiveWindow(), ui::Form2().Hwnd());
 }
 
@@ -230,7 +230,7 @@ TEST_F(Arrange, OnceDoneEveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes
         {"Esc", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0); }},
     };
     for (const Way& way : ways) {
-        if (!Form3.Loaded()) arrange::cmdArrange_Click(ui::Form2());
+        if (!Form3.Exists()) arrange::cmdArrange_Click(ui::Form2());
         Tick();
         // The label takes its own clicks instead of passing them to the window.
         RECT r;
@@ -239,7 +239,7 @@ TEST_F(Arrange, OnceDoneEveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes
         EXPECT_EQ(SendMessageW(Label(), WM_NCHITTEST, 0, middle), HTCLIENT);
         Click(Label());
         SendMessageW(Form3().Hwnd(), WM_KEYDOWN, 'A', 0);
-        ASSERT_TRUE(Form3.Loaded()) << "another key or the label closed it";
+        ASSERT_TRUE(Form3.Exists()) << "another key or the label closed it";
         bool mainShown = false;
         MessageLog destroyed(Form3().Hwnd(), WM_DESTROY, [&] { mainShown = IsWindowVisible(ui::Form2().Hwnd()); });
         way.act(Form3().Hwnd());

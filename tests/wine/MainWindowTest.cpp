@@ -221,7 +221,7 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     EXPECT_FALSE(LooksDefault(w, MainWindow::cmdArrange));
     Key(w, VK_RETURN);
     EXPECT_FALSE(Shown(w));
-    EXPECT_FALSE(arrange::Form3.Loaded()) << "Enter on 隐藏 ran 开始整理";
+    EXPECT_FALSE(arrange::Form3.Exists()) << "Enter on 隐藏 ran 开始整理";
     EXPECT_FALSE(Greyed(w, MainWindow::mnuShow)) << "Show is offered while the user has hidden it";
     const auto show = [&] {
         SendMessageW(w.Hwnd(), WM_COMMAND, MainWindow::mnuShow, 0);
@@ -245,7 +245,7 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
     EXPECT_FALSE(LooksDefault(w, MainWindow::cmdAbout));
     Key(w, VK_RETURN);
-    EXPECT_TRUE(arrange::Form3.Loaded());
+    EXPECT_TRUE(arrange::Form3.Exists());
     EXPECT_FALSE(Shown(w));
 }
 
@@ -463,7 +463,7 @@ TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {
         }
         EXPECT_EQ(destroyed.seen.size(), 1u) << closed;
         EXPECT_TRUE(mainShown) << "the main window showed only after the start window went; closed: " << closed;
-        EXPECT_FALSE(ui::Form1.Loaded());
+        EXPECT_FALSE(ui::Form1.Exists());
         EXPECT_TRUE(Shown(Form2()));
         Form2().Hide();
         PumpFor(20);

@@ -21,11 +21,11 @@ struct LiveControl {
     double minPoints = 0;
 };
 
-// The keyboard in a form: the tab order, the buttons Enter and Esc press,
-// and the control that gets the focus back when the form does. Enter and Esc
-// are the dialog manager's (IsDialogMessage): Enter presses the focused
-// button, which looks the default (ShowAsDefault), or else the one the form
-// names for DM_GETDEFID; Esc sends the form IDCANCEL.
+// The keyboard in a form, as in a dialog: the tab order, the buttons Enter
+// and Esc press, the focus cues, and the control that gets the focus back
+// when the form does. Enter and Esc are the dialog manager's: Enter presses
+// the focused button, which looks the default (ShowAsDefault), or else the
+// one DefaultId names; Esc sends the form IDCANCEL.
 class Keyboard {
 public:
     explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
@@ -34,11 +34,20 @@ public:
     // indexes); nullptr once its window is gone.
     void Attach(HWND form);
     bool PreTranslate(MSG& msg);  // the keys on their way through the loop
+    LRESULT DefaultId() const;    // the answer to DM_GETDEFID
     HWND Flagged(unsigned flag) const;  // the button of kDefaultButton or kCancelButton
     void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
     // WM_ACTIVATE going inactive, and WM_SETFOCUS.
     void Deactivated();
     void Refocus() const;
+    // Focus rectangles and access-key underlines are hidden from a mouse user
+    // and shown once the keyboard is used. The dialog manager sets a dialog's
+    // UI state as it makes it and clears the hidden flags at Tab, an arrow or
+    // Alt; a form must do both, or its buttons draw their focus rectangle for
+    // everyone from the first show. At that show the system hides both cues
+    // if the last input was the mouse's and shows them if it was the
+    // keyboard's; a user who asked Windows always to show them sees them.
+    void InitialiseCues();
 
 private:
     void MoveFocus(bool backwards) const;
@@ -47,24 +56,7 @@ private:
     HWND form_ = nullptr;
     std::vector<HWND> tabOrder_;
     HWND lastFocus_ = nullptr;
-};
-
-// Focus rectangles and access-key underlines, hidden from a mouse user and
-// shown once the keyboard is used. The dialog manager initialises a dialog's
-// UI state when it makes it and clears the hidden flags when it sees Tab, an
-// arrow or Alt; a form must do both itself, or its buttons draw their focus
-// rectangle for everyone from the first show.
-class FocusCues {
-public:
-    // At a window's first show: the system hides both cues if the last input
-    // was the mouse's and shows them if it was the keyboard's; a user who
-    // asked Windows always to show them sees them from the start.
-    void Initialise(HWND window);
-    // Tab, an arrow or Alt shows both cues for the rest of the window's life.
-    static void KeyPressed(HWND window, const MSG& msg);
-
-private:
-    HWND initialisedFor_ = nullptr;  // a form's window can be made anew
+    bool cuesInitialised_ = false;  // for this window: a form's can be made anew
 };
 
 }  // namespace ui

@@ -4,12 +4,17 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "ui/toolkit/Program.h"
 #include "ui/toolkit/SystemCalls.h"
 
 namespace ui {
 
 namespace {
+
+std::vector<Form*> g_liveForms;  // those with a window
+std::vector<std::unique_ptr<Form>> g_retired;
 
 RECT WindowRect(HWND window) {
     RECT rect;
@@ -20,6 +25,15 @@ RECT WindowRect(HWND window) {
 SIZE SizeOf(const RECT& rect) { return {rect.right - rect.left, rect.bottom - rect.top}; }
 
 }  // namespace
+
+Form* Form::Of(HWND window) {
+    const auto found = std::find_if(g_liveForms.begin(), g_liveForms.end(), [&](Form* f) { return f->hwnd_ == window; });
+    return found == g_liveForms.end() ? nullptr : *found;
+}
+
+int LoadedFormCount() { return static_cast<int>(g_liveForms.size()); }
+
+void CollectRetired() { g_retired.clear(); }
 
 Form::~Form() {
     // Normally gone by now; a form dropped without an unload still takes its
@@ -87,11 +101,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED: pressed_ = false; return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_COMMAND: OnControlCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
-    // Where Enter goes when the focus is on no button (see Keyboard).
-    case DM_GETDEFID: {
-        HWND button = keys_.Flagged(kDefaultButton);
-        return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
-    }
+    case DM_GETDEFID: return keys_.DefaultId();  // where Enter goes with the focus on no button
     case WM_ACTIVATE: if (LOWORD(wParam) == WA_INACTIVE) keys_.Deactivated(); break;
     case WM_SETFOCUS: keys_.Refocus(); return 0;
     // Annotated before DefWindowProc answers with the system's object, which
@@ -112,7 +122,7 @@ void Form::Form_Annotate() {
 }
 
 void Form::OnCreate() {
-    detail::FormCreated(this);
+    g_liveForms.push_back(this);
     dpi_ = WindowDpi(hwnd_);
     highContrast_ = Accessibility().highContrast();
     LoadIcons();
@@ -132,7 +142,7 @@ void Form::OnNcDestroy() {
     controls_.clear();
     keys_.Attach(nullptr);
     tip_ = nullptr;
-    detail::FormDestroyed(this);
+    std::erase(g_liveForms, this);
 }
 
 void Form::OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested) {
@@ -225,24 +235,25 @@ void Form::Show() {
         if (nearest) MoveTo(MovedOnto(WindowRect(hwnd_), nearest->work));
     }
     positioned_ = true;
-    cues_.Initialise(hwnd_);
+    keys_.InitialiseCues();
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
 }
 
 void Form::Unload() {
     if (unloading_) return;  // an unload handler that unloads its own form
-    if (!hwnd_) {
-        if (slot_) slot_->Retire();
-        return;
-    }
+    if (!hwnd_) return Retire();
     unloading_ = true;
     Form_Unload();
     // The handler may have unloaded us already, through another form.
     if (hwnd_) DestroyWindow(hwnd_);
     for (Timer* t : timers_) t->SetEnabled(false);
-    if (slot_) slot_->Retire();
+    Retire();
     if (LoadedFormCount() == 0) PostQuitMessage(0);
+}
+
+void Form::Retire() {
+    if (slot_) g_retired.push_back(std::move(*std::exchange(slot_, nullptr)));
 }
 
 void Timer::SetEnabled(bool enabled) {
@@ -261,17 +272,6 @@ void Timer::Start(HWND hwnd) const {
         !coalescable(hwnd, id_, interval_, nullptr, tolerance_)) {
         SetTimer(hwnd, id_, interval_, nullptr);
     }
-}
-
-void FormSlotBase::Adopt(std::unique_ptr<Form> form) {
-    form_ = std::move(form);
-    form_->slot_ = this;
-}
-
-void FormSlotBase::Retire() {
-    if (!form_) return;
-    form_->slot_ = nullptr;
-    detail::Retire(std::move(form_));
 }
 
 }  // namespace ui

@@ -18,7 +18,6 @@
 
 namespace ui {
 
-class FormSlotBase;
 class Timer;
 
 class Form {
@@ -56,7 +55,9 @@ public:
     void FitLeftOf(int id, int neighbourId, double minPoints);
     void SetControlTip(int id, const wchar_t* text);  // the progress bar's
 
-    // The message loop's share: the keys, on their way to the focused control.
+    // The form whose window this is, if any: the message loop hands it the
+    // keys on their way to the focused control.
+    static Form* Of(HWND window);
     bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
     // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
@@ -78,7 +79,8 @@ protected:
     Annotations& Annotated() { return annotations_; }
 
 private:
-    friend class FormSlotBase;
+    template <class T>
+    friend class FormSlot;
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
@@ -89,6 +91,7 @@ private:
     bool OnSetCursor(UINT hitTest);
     void OnLButtonUp(POINT at);
     void OnControlCommand(UINT id, UINT code, HWND from);
+    void Retire();  // from its slot, to be freed once the loop is back
 
     void CreateControls();
     void Layout();
@@ -110,7 +113,7 @@ private:
     HWND hwnd_ = nullptr;
     UINT dpi_ = kDefaultDpi;
     bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false, highContrast_ = false;
-    FormSlotBase* slot_ = nullptr;
+    std::unique_ptr<Form>* slot_ = nullptr;  // the slot that holds this form
     std::vector<LiveControl> controls_;
     std::map<COLORREF, UniqueBrush> brushes_;
     std::map<std::pair<COLORREF, int>, UniquePen> pens_;  // colour and width
@@ -119,7 +122,6 @@ private:
     FormFonts fonts_;
     Keyboard keys_{controls_};
     HWND tip_ = nullptr;  // the tooltip over the controls; the window owns it
-    FocusCues cues_;
     Annotations annotations_;
 };
 
@@ -154,29 +156,21 @@ private:
 };
 
 // The one instance of a form kind, made on first use and retired on unload.
-class FormSlotBase {
-public:
-    bool Exists() const { return form_ != nullptr; }
-    bool Loaded() const { return form_ && form_->Loaded(); }
-    void Unload() { if (form_) form_->Unload(); }
-
-protected:
-    void Adopt(std::unique_ptr<Form> form);
-    Form* Get() const { return form_.get(); }
-
-private:
-    friend class Form;
-    void Retire();
-    std::unique_ptr<Form> form_;
-};
-
 template <class T>
-class FormSlot : public FormSlotBase {
+class FormSlot {
 public:
     T& operator()() {
-        if (!Exists()) Adopt(std::make_unique<T>());
-        return static_cast<T&>(*Get());
+        if (!form_) {
+            form_ = std::make_unique<T>();
+            form_->slot_ = &form_;
+        }
+        return static_cast<T&>(*form_);
     }
+    bool Exists() const { return form_ != nullptr; }
+    void Unload() { if (form_) form_->Unload(); }
+
+private:
+    std::unique_ptr<Form> form_;
 };
 
 // Forms with a window; when none is left the program ends.
@@ -186,12 +180,5 @@ int Run();
 // Frees the forms retired by Unload. The loop does it after each message, so
 // that a form may unload itself from inside its own handlers.
 void CollectRetired();
-
-namespace detail {
-// The forms' own bookkeeping: a window made, a window gone, a form unloaded.
-void FormCreated(Form* form);
-void FormDestroyed(Form* form);
-void Retire(std::unique_ptr<Form> form);
-}  // namespace detail
 
 }  // namespace ui

@@ -14,6 +14,7 @@ void Keyboard::Attach(HWND form) {
     form_ = form;
     tabOrder_.clear();
     lastFocus_ = nullptr;
+    cuesInitialised_ = false;
     std::vector<const LiveControl*> tabbable;
     for (const LiveControl& c : controls_) {
         if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
@@ -30,6 +31,11 @@ void Keyboard::MoveFocus(bool backwards) const {
     const std::size_t n = tabOrder_.size();
     if (at != tabOrder_.end()) index = backwards ? (index + n - 1) % n : (index + 1) % n;
     SetFocus(tabOrder_[index]);
+}
+
+LRESULT Keyboard::DefaultId() const {
+    HWND button = Flagged(kDefaultButton);
+    return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
 }
 
 HWND Keyboard::Flagged(unsigned flag) const {
@@ -62,7 +68,12 @@ void Keyboard::Refocus() const {
 
 bool Keyboard::PreTranslate(MSG& msg) {
     if (!form_ || tabOrder_.empty()) return false;
-    FocusCues::KeyPressed(form_, msg);
+    const bool arrow = msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN;  // left, up, right, down
+    const bool cueKey = msg.message == WM_SYSKEYDOWN ? msg.wParam == VK_MENU
+                                                     : msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || arrow);
+    // DefWindowProc sends nothing on when the state is already clear, so a
+    // second Tab costs a message and no repaint.
+    if (cueKey) SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
     // The dialog manager would tab in z-order; ours follows the tab indexes.
     const bool modified = (GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000);
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !modified) {
@@ -72,22 +83,13 @@ bool Keyboard::PreTranslate(MSG& msg) {
     return IsDialogMessageW(form_, &msg) != FALSE;
 }
 
-void FocusCues::Initialise(HWND window) {
-    if (!window || window == initialisedFor_) return;
-    initialisedFor_ = window;
+void Keyboard::InitialiseCues() {
+    if (!form_ || cuesInitialised_) return;
+    cuesInitialised_ = true;
     // The top-level window passes the state on to every child through
     // DefWindowProc's WM_UPDATEUISTATE.
     const WORD action = Accessibility().alwaysShowsCues() ? UIS_CLEAR : UIS_INITIALIZE;
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(action, kBothCues), 0);
-}
-
-void FocusCues::KeyPressed(HWND window, const MSG& msg) {
-    const bool arrow = msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN;  // left, up, right, down
-    const bool cueKey = msg.message == WM_SYSKEYDOWN ? msg.wParam == VK_MENU
-                                                     : msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || arrow);
-    // DefWindowProc sends nothing on when the state is already clear, so a
-    // second Tab costs a message and no repaint.
-    if (window && cueKey) SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
+    SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(action, kBothCues), 0);
 }
 
 }  // namespace ui
