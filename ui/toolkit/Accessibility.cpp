@@ -29,8 +29,8 @@ constexpr auto kClient = static_cast<DWORD>(OBJID_CLIENT);
 // The service, made anew for each call: annotations live with the window,
 // not with the service. COM comes on the program's thread at the first call
 // and stays; a thread already in another kind of apartment will do too.
-// Looked up, not imported: an import would load ole32 and COM's DLLs into
-// every run from the start, on Windows too, for the few that meet a client.
+// Looked up, not imported: imported, ole32 and COM's DLLs would load at every
+// start, on Windows too, for the few runs that ever meet a client.
 UniqueCom<IAccPropServices> Service() {
     static const auto coCreateInstance = [] {
         const auto init = SystemDllProc<decltype(&CoInitializeEx)>(L"ole32.dll", "CoInitializeEx");
@@ -92,7 +92,7 @@ bool ScreenReaderOn() {
 
 void Annotations::Remember(HWND hwnd, const GUID& property) {
     const std::pair<HWND, const GUID*> annotation{hwnd, &property};
-    if (std::find(annotated_.begin(), annotated_.end(), annotation) == annotated_.end()) annotated_.push_back(annotation);
+    if (std::ranges::find(annotated_, annotation) == annotated_.end()) annotated_.push_back(annotation);
 }
 
 void Annotations::Name(HWND hwnd, const wchar_t* name) {
@@ -104,10 +104,9 @@ void Annotations::MakeLive(HWND label) {
 }
 
 void Annotations::Clear() {
-    // One call a property: the service fails a call as a whole when one of
-    // its properties is unknown to it (LiveSetting before Windows 8), and the
-    // name would stay behind with it. Nothing to do where one fails: the
-    // window is on its way out.
+    // One call a property: the service fails a whole call when it does not
+    // know one of its properties (LiveSetting before Windows 8), which would
+    // leave the name behind. Nothing to do where one fails: the window is going.
     for (const auto& [hwnd, property] : annotated_) (void)Accessibility().clear(hwnd, property, 1);
     annotated_.clear();
 }

@@ -1,8 +1,7 @@
-// Accessibility: the user's settings a form follows (high contrast, keyboard
-// cues), and what screen readers learn of a form beyond what the system's own
-// objects say: names and a live region, given by Direct Annotation. The system's
-// proxies (MSAA's and UI Automation's) read the annotations, so every control
-// stays the plain control it is, with the proxy that knows it.
+// The user's settings a form follows (high contrast, keyboard cues), and what
+// screen readers learn of it beyond what the system's own objects say: names
+// and a live region, by Direct Annotation, which the system's proxies (MSAA's,
+// UI Automation's) read: every control stays the plain one its proxy knows.
 #pragma once
 
 #include <windows.h>
@@ -12,9 +11,8 @@
 
 namespace ui {
 
-// The user's settings, and the property service's calls for a window's
-// client object (the system's load oleacc and start COM at their first
-// call); clear is ClearHwndProps.
+// The user's settings, and the property service's calls for a window's client
+// object (which load oleacc and start COM at the first); clear: ClearHwndProps.
 struct AccessibilityCalls {
     bool (*highContrast)();     // SPI_GETHIGHCONTRAST
     bool (*alwaysShowsCues)();  // SPI_GETKEYBOARDCUES: focus and access-key cues always shown

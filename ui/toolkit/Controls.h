@@ -21,11 +21,10 @@ struct LiveControl {
     double minPoints = 0;
 };
 
-// The keyboard in a form, as in a dialog: the tab order, the buttons Enter
-// and Esc press, the focus cues, and the control that gets the focus back
-// when the form does. Enter and Esc are the dialog manager's: Enter presses
-// the focused button, which looks the default (ShowAsDefault), or else the
-// one DefaultId names; Esc sends the form IDCANCEL.
+// The keyboard in a form, as in a dialog: the tab order, the focus cues, the
+// control that gets the focus back when the form does, and Enter and Esc, the
+// dialog manager's: Enter presses the focused button, which looks the default
+// (ShowAsDefault), or else the one DefaultId names; Esc sends IDCANCEL.
 class Keyboard {
 public:
     explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
@@ -37,16 +36,14 @@ public:
     LRESULT DefaultId() const;    // the answer to DM_GETDEFID
     HWND Flagged(unsigned flag) const;  // the button of kDefaultButton or kCancelButton
     void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
-    // WM_ACTIVATE going inactive, and WM_SETFOCUS.
-    void Deactivated();
-    void Refocus() const;
-    // Focus rectangles and access-key underlines are hidden from a mouse user
-    // and shown once the keyboard is used. The dialog manager sets a dialog's
-    // UI state as it makes it and clears the hidden flags at Tab, an arrow or
-    // Alt; a form must do both, or its buttons draw their focus rectangle for
-    // everyone from the first show. At that show the system hides both cues
-    // if the last input was the mouse's and shows them if it was the
-    // keyboard's; a user who asked Windows always to show them sees them.
+    void Deactivated();    // WM_ACTIVATE going inactive
+    void Refocus() const;  // WM_SETFOCUS
+    // Focus rectangles and access-key underlines, hidden from a mouse user and
+    // shown once the keyboard is used. The dialog manager sets a dialog's UI
+    // state as it makes it and clears the hidden flags at Tab, an arrow or Alt;
+    // a form must do both, or its buttons draw their focus rectangle from the
+    // first show, where the system hides both after mouse input (unless the
+    // user asked always to see them) and shows them after keys.
     void InitialiseCues();
 
 private:

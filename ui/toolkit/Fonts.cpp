@@ -93,9 +93,6 @@ void FormFonts::Fit(LiveControl& c, const LiveControl* neighbour) {
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Get(c.design->font, points)), FALSE);
         InvalidateRect(c.hwnd, nullptr, TRUE);
     }
-    RECT now;
-    GetWindowRect(c.hwnd, &now);
-    if (now.right - now.left == size.cx && now.bottom - now.top == size.cy) return;
     SetWindowPos(c.hwnd, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

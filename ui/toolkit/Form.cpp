@@ -1,5 +1,5 @@
 // A form's life: its window made, its messages handled, placed, shown,
-// hidden and unloaded, and the one instance per kind.
+// hidden and unloaded; and the loop that runs the forms.
 #include "ui/toolkit/Form.h"
 
 #include <windowsx.h>
@@ -27,13 +27,28 @@ SIZE SizeOf(const RECT& rect) { return {rect.right - rect.left, rect.bottom - re
 }  // namespace
 
 Form* Form::Of(HWND window) {
-    const auto found = std::find_if(g_liveForms.begin(), g_liveForms.end(), [&](Form* f) { return f->hwnd_ == window; });
-    return found == g_liveForms.end() ? nullptr : *found;
+    for (Form* f : g_liveForms) {
+        if (f->hwnd_ == window) return f;
+    }
+    return nullptr;
 }
 
 int LoadedFormCount() { return static_cast<int>(g_liveForms.size()); }
-
 void CollectRetired() { g_retired.clear(); }
+
+int Run() {
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        Form* form = msg.hwnd ? Form::Of(GetAncestor(msg.hwnd, GA_ROOT)) : nullptr;
+        if (!form || !form->PreTranslate(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        CollectRetired();
+    }
+    CollectRetired();
+    return static_cast<int>(msg.wParam);
+}
 
 Form::~Form() {
     // Normally gone by now; a form dropped without an unload still takes its
@@ -132,9 +147,7 @@ void Form::OnCreate() {
     for (Timer* t : timers_) {
         if (t->Enabled()) t->Start(hwnd_);
     }
-    if (!design_.centreAtLoad) return;
-    CentreOn(nullptr);
-    positioned_ = true;
+    if (design_.centreAtLoad) CentreOn(nullptr);
 }
 
 void Form::OnNcDestroy() {

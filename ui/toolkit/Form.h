@@ -29,8 +29,7 @@ public:
 
     // Makes the window, hidden, and runs the load handler.
     void Load();
-    // Show and CentreOn load first where needed. CentreOn: on the monitor that
-    // holds another window (its own when that is nullptr).
+    // Both load first; CentreOn: on the monitor of a window (nullptr: its own).
     void Show();
     void Hide() { if (hwnd_) ShowWindow(hwnd_, SW_HIDE); }
     void CentreOn(HWND window);
@@ -48,10 +47,9 @@ public:
     void SetCaption(int id, const std::wstring& text);
     std::wstring Caption(int id) const { return Find(id) ? Find(id)->text : L""; }
     void SetForeColour(int id, COLORREF colour);
-    // An autosized label that must end left of another control: when its
-    // text would reach that control, its font steps down in half-points
-    // (never below minPoints) until the text fits; it grows back as far as
-    // the design's size when the text allows.
+    // An autosized label kept left of another control: its font steps down in
+    // half-points (never below minPoints) until its text fits, and back up as
+    // far as the design's size when the text allows.
     void FitLeftOf(int id, int neighbourId, double minPoints);
     void SetControlTip(int id, const wchar_t* text);  // the progress bar's
 
@@ -72,15 +70,13 @@ protected:
     // A key pressed while the form itself, not a control, has the focus.
     virtual void Form_KeyDown(WPARAM /*key*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-    // Gives the window's annotations (by default the design's accessible
-    // name); on the first WM_GETOBJECT, so that oleacc stays unloaded until a
-    // client of accessibility looks at the program.
+    // The window's annotations (by default the design's accessible name), at
+    // the first WM_GETOBJECT: oleacc stays unloaded until a client looks.
     virtual void Form_Annotate();
     Annotations& Annotated() { return annotations_; }
 
 private:
-    template <class T>
-    friend class FormSlot;
+    template <class T> friend class FormSlot;
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
@@ -98,16 +94,14 @@ private:
     std::optional<RECT> CentredOn() const;  // the monitor, if it stands centred on one
     void MoveTo(POINT at);
     void CentreIn(const RECT& monitor);
-    // Background, panels and lines into any DC (the whole client area, when
-    // no area is given).
+    // Background, panels and lines into any DC (no area: the whole client area).
     void PaintInto(HDC dc, const RECT* area = nullptr);
     void ColoursChanged(bool systemColours);  // or high contrast turned on or off
     COLORREF Chosen(COLORREF design, int system) const;  // the design's, or the user's in high contrast
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
-    // By id, or by window when one is given.
-    LiveControl* Find(int id, HWND hwnd = nullptr) const;
+    LiveControl* Find(int id, HWND hwnd = nullptr) const;  // by id, or by window when one is given
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
@@ -126,19 +120,16 @@ private:
 };
 
 // A timer of a form: raises the form's OnTimer(id) every interval while
-// enabled; enabling it starts the count from zero. A timer with a tolerance
-// lets Windows 8 and later run each tick up to that many milliseconds late,
-// together with other wake-ups (SetCoalescableTimer); Windows 7 has only the
-// exact timer.
+// enabled; enabling it starts the count from zero. With a tolerance, Windows
+// 8 and later may run a tick up to that many milliseconds late, together with
+// other wake-ups (SetCoalescableTimer); Windows 7 has only the exact timer.
 class Timer {
 public:
     Timer(Form& owner, UINT_PTR id, UINT intervalMs, ULONG toleranceMs = TIMERV_DEFAULT_COALESCING)
         : owner_(owner), id_(id), interval_(intervalMs), tolerance_(toleranceMs) {
         owner.AddTimer(*this);
     }
-    ~Timer() {
-        if (enabled_ && owner_.Hwnd()) KillTimer(owner_.Hwnd(), id_);
-    }
+    ~Timer() { if (enabled_ && owner_.Hwnd()) KillTimer(owner_.Hwnd(), id_); }
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 

@@ -36,10 +36,7 @@ struct CloseIcon { void operator()(HICON h) const { DestroyIcon(h); } };
 struct CloseMenu { void operator()(HMENU h) const { DestroyMenu(h); } };
 struct CloseKernelHandle { void operator()(HANDLE h) const { CloseHandle(h); } };
 struct ReleaseScreenDc { void operator()(HDC h) const { ReleaseDC(nullptr, h); } };
-struct ReleaseCom {
-    template <class I>
-    void operator()(I* p) const { p->Release(); }
-};
+struct ReleaseCom { template <class I> void operator()(I* p) const { p->Release(); } };
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;

@@ -19,9 +19,7 @@ void Keyboard::Attach(HWND form) {
     for (const LiveControl& c : controls_) {
         if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
     }
-    std::stable_sort(tabbable.begin(), tabbable.end(), [](const LiveControl* a, const LiveControl* b) {
-        return a->design->tabIndex < b->design->tabIndex;
-    });
+    std::ranges::stable_sort(tabbable, {}, [](const LiveControl* c) { return c->design->tabIndex; });
     for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
 }
 

@@ -6,10 +6,9 @@
 
 namespace ui {
 
-// In high contrast each text takes both colours from one system pair, so it
-// meets the contrast the user chose: the form is a button face with button
-// text, as a dialog is, and a panel (with the labels on it) a window with
-// window text.
+// In high contrast each text takes both colours from one system pair, to meet
+// the contrast the user chose: the form is a button face with button text, as
+// a dialog is, and a panel (with the labels on it) a window with window text.
 COLORREF Form::Chosen(COLORREF design, int system) const { return highContrast_ ? GetSysColor(system) : design; }
 
 void Form::PaintInto(HDC dc, const RECT* area) {
@@ -28,7 +27,8 @@ void Form::PaintInto(HDC dc, const RECT* area) {
     for (const LineDesign& line : design_.lines) {
         const int width = std::max(1, MulDiv(line.widthPixels, static_cast<int>(dpi_), kDefaultDpi));
         const COLORREF colour = Chosen(line.colour, COLOR_BTNTEXT);  // on the form
-        SelectScope pen(dc, Cached(pens_, {colour, width}, [&] { return UniquePen(CreatePen(PS_SOLID, width, colour)); }));
+        const auto make = [&] { return UniquePen(CreatePen(PS_SOLID, width, colour)); };
+        SelectScope pen(dc, Cached(pens_, {colour, width}, make));
         MoveToEx(dc, TwipsToPixels(line.x1, dpi_), TwipsToPixels(line.y1, dpi_), nullptr);
         LineTo(dc, TwipsToPixels(line.x2, dpi_), TwipsToPixels(line.y2, dpi_));
     }

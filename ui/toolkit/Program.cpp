@@ -36,7 +36,6 @@ InstanceClaim ClaimInstance(const wchar_t* name) {
 }
 
 HINSTANCE Instance() { return g_instance ? g_instance : GetModuleHandleW(nullptr); }
-
 bool PreviousInstance() { return g_previousInstance; }
 
 }  // namespace ui

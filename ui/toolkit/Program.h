@@ -7,8 +7,7 @@
 
 namespace ui {
 
-// The first call of the program: the single-instance mutex, then the common
-// controls.
+// The program's first call: the single-instance mutex, then the common controls.
 void Startup(HINSTANCE instance, const wchar_t* instanceName);
 HINSTANCE Instance();
 
