@@ -24,7 +24,7 @@ public:
     // Claims the block and fills it with spaces; Claimed() says whether it could.
     Block();
     ~Block() {
-        if (data_) Memory().free(data_, 0, MEM_RELEASE);
+        if (data_) Memory().free(data_, 0, MEM_RELEASE);  // nothing to do should it fail
     }
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;

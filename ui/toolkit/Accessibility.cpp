@@ -1,5 +1,5 @@
-// Direct Annotation through the system's accessibility property service
-// (IAccPropServices), loaded when first needed.
+// The user's accessibility settings, and Direct Annotation through the
+// system's property service (IAccPropServices), loaded when first needed.
 #include "ui/toolkit/Accessibility.h"
 
 #include <oleacc.h>
