@@ -175,7 +175,7 @@ TEST_F(Lifecycle, UnloadOrCloseRunsTheHandlerAndTheProgramEndsWithTheLastForm) {
     ProbeSlot.Unload();
     EXPECT_EQ(g_counts.unloads, 1);
     EXPECT_FALSE(IsWindow(first));
-    EXPECT_FALSE(ProbeSlot.Exists());
+    EXPECT_FALSE(FindWindowW(L"Test.Probe", nullptr));
     ProbeSlot.Unload();  // not loaded: nothing happens
     EXPECT_EQ(g_counts.unloads, 1);
     PumpFor(50, &sawQuit);
@@ -189,7 +189,7 @@ TEST_F(Lifecycle, UnloadOrCloseRunsTheHandlerAndTheProgramEndsWithTheLastForm) {
     EXPECT_EQ(g_counts.loads, 3);
     SendMessageW(ProbeSlot().Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(g_counts.unloads, 3);
-    EXPECT_FALSE(ProbeSlot.Exists());
+    EXPECT_FALSE(FindWindowW(L"Test.Probe", nullptr));
 }
 
 TEST_F(Lifecycle, ATimersFirstTickComesOneIntervalAfterItIsEnabled) {

@@ -157,7 +157,6 @@ public:
         }
         return static_cast<T&>(*form_);
     }
-    bool Exists() const { return form_ != nullptr; }
     void Unload() { if (form_) form_->Unload(); }
 
 private:
