@@ -241,10 +241,14 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     EXPECT_TRUE(Shown(w)) << "Esc pressed the disabled 隐藏";
     EnableWindow(w.Control(MainWindow::cmdHide), TRUE);
 
-    SetFocus(w.Control(MainWindow::cmdArrange));
-    EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
-    EXPECT_FALSE(LooksDefault(w, MainWindow::cmdAbout));
-    Key(w, VK_RETURN);
+    // With the focus on no button, Enter presses the default one, 开始整理.
+    SetFocus(nullptr);
+    MSG enter{w.Hwnd(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EnableWindow(w.Control(MainWindow::cmdArrange), FALSE);
+    w.PreTranslate(enter);
+    EXPECT_FALSE(FindWindowW(L"Lanshige.ArrangeWindow", nullptr)) << "Enter pressed the disabled 开始整理";
+    EnableWindow(w.Control(MainWindow::cmdArrange), TRUE);
+    w.PreTranslate(enter);
     EXPECT_TRUE(FindWindowW(L"Lanshige.ArrangeWindow", nullptr));
     EXPECT_FALSE(Shown(w));
 }
