@@ -34,7 +34,7 @@ public:
     void Attach(HWND form);
     bool PreTranslate(MSG& msg);  // the keys on their way through the loop
     LRESULT DefaultId() const;    // the answer to DM_GETDEFID
-    HWND Flagged(unsigned flag) const;  // the button of kDefaultButton or kCancelButton
+    const LiveControl* Flagged(unsigned flag) const;  // the button of kDefaultButton or kCancelButton
     void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
     void Deactivated();    // WM_ACTIVATE going inactive
     void Refocus() const;  // WM_SETFOCUS

@@ -196,12 +196,13 @@ void Form::OnLButtonUp(POINT at) {
 }
 
 void Form::OnControlCommand(UINT id, UINT code, HWND from) {
-    HWND cancel = !from && id == IDCANCEL ? keys_.Flagged(kCancelButton) : nullptr;
+    const LiveControl* cancel = !from && id == IDCANCEL ? keys_.Flagged(kCancelButton) : nullptr;
     if (cancel) {
         // Esc, from the dialog manager: exactly what a click sends, so that
         // the key and the mouse are one command to everything that sees the
         // window's messages.
-        SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(cancel), BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+        const auto click = MAKEWPARAM(cancel->design->id, BN_CLICKED);
+        SendMessageW(hwnd_, WM_COMMAND, click, reinterpret_cast<LPARAM>(cancel->hwnd));
         return;
     }
     if (from) {

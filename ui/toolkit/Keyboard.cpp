@@ -32,13 +32,13 @@ void Keyboard::MoveFocus(bool backwards) const {
 }
 
 LRESULT Keyboard::DefaultId() const {
-    HWND button = Flagged(kDefaultButton);
-    return button ? MAKELRESULT(GetDlgCtrlID(button), DC_HASDEFID) : 0;
+    const LiveControl* button = Flagged(kDefaultButton);
+    return button ? MAKELRESULT(button->design->id, DC_HASDEFID) : 0;
 }
 
-HWND Keyboard::Flagged(unsigned flag) const {
+const LiveControl* Keyboard::Flagged(unsigned flag) const {
     for (const LiveControl& c : controls_) {
-        if (c.hwnd && c.design->kind == ControlKind::Button && (c.design->flags & flag)) return c.hwnd;
+        if (c.hwnd && c.design->kind == ControlKind::Button && (c.design->flags & flag)) return &c;
     }
     return nullptr;
 }
