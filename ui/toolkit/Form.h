@@ -29,7 +29,7 @@ public:
 
     // Makes the window, hidden, and runs the load handler.
     void Load();
-    // Both load first; CentreOn: on the monitor of a window (nullptr: its own).
+    // Show and CentreOn load first; CentreOn: on the monitor of a window (nullptr: its own).
     void Show();
     void Hide() { if (hwnd_) ShowWindow(hwnd_, SW_HIDE); }
     void CentreOn(HWND window);
