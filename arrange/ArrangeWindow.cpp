@@ -27,7 +27,7 @@ constexpr ui::FormDesign kDesign{
 }  // namespace
 
 ArrangeWindow::ArrangeWindow()
-    : Form(kDesign), timer1_(*this, kTimerId, kDelayMs), allocator_(&SystemAllocator()) {}
+    : Form(kDesign), timer1_(*this, kTimerId, kDelayMs) {}
 
 void ArrangeWindow::Form_Load() {
     SetCaption(Label1, texts::kArrangeWaiting);
@@ -56,10 +56,9 @@ void ArrangeWindow::Timer1_Timer() {
     timer1_.SetEnabled(false);
     // The block is written at full speed, not on an efficient core.
     const presence::FullSpeed fullSpeed;
-    const Block block(*allocator_);  // released last, as the handler returns
-    arranged_ = block.Claimed();
+    const Block block;  // released last, as the handler returns
     // A block that could not be had is said so; it is never shown as done.
-    SetCaption(Label1, arranged_ ? texts::kArrangeDone : texts::kArrangeFailed);
+    SetCaption(Label1, block.Claimed() ? texts::kArrangeDone : texts::kArrangeFailed);
     AnnounceStatus();
     done_ = true;
     // It has held the activation since the command, unless the user went to

@@ -14,14 +14,8 @@ public:
     static constexpr UINT kDelayMs = 1500;
 
     ArrangeWindow();
-    ui::Timer& Timer1() { return timer1_; }
-    void SetAllocator(BlockAllocator& allocator) { allocator_ = &allocator; }
     // The window shown again when the user goes back.
     void ReturnTo(ui::Form& from) { from_ = &from; }
-    // Whether the last tick had its block.
-    bool Arranged() const { return arranged_; }
-
-    void Timer1_Timer();
 
 protected:
     void Form_Load() override;
@@ -33,11 +27,10 @@ protected:
     void Form_Annotate() override;
 
 private:
+    void Timer1_Timer();
     void AnnounceStatus();
     ui::Timer timer1_;
-    BlockAllocator* allocator_;
     ui::Form* from_ = nullptr;
-    bool arranged_ = false;
     bool done_ = false;  // until the tick has come the window takes no input
 };
 

@@ -2,6 +2,8 @@
 // written at once, released before the handler that claimed it returns.
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 
 namespace arrange {
@@ -10,24 +12,19 @@ namespace arrange {
 inline constexpr std::size_t kBlockChars = 70'000'000;
 inline constexpr std::size_t kBlockBytes = kBlockChars * sizeof(char16_t);
 
-// Where the block's memory comes from; tests put in one that fails or watches.
-class BlockAllocator {
-public:
-    virtual ~BlockAllocator() = default;
-    // Committed memory of that many bytes, or nullptr.
-    virtual void* Allocate(std::size_t bytes) noexcept = 0;
-    virtual void Free(void* block, std::size_t bytes) noexcept = 0;
+// Where the block's pages come from.
+struct MemoryCalls {
+    LPVOID(WINAPI* allocate)(LPVOID address, SIZE_T bytes, DWORD type, DWORD protect) = &VirtualAlloc;
+    BOOL(WINAPI* free)(LPVOID address, SIZE_T bytes, DWORD type) = &VirtualFree;
 };
-
-// Committed pages straight from the system.
-BlockAllocator& SystemAllocator();
+MemoryCalls& Memory();  // the calls in use: the system's unless a test has stood its own in
 
 class Block {
 public:
     // Claims the block and fills it with spaces; Claimed() says whether it could.
-    explicit Block(BlockAllocator& allocator);
+    Block();
     ~Block() {
-        if (data_) allocator_.Free(data_, kBlockBytes);
+        if (data_) Memory().free(data_, 0, MEM_RELEASE);  // nothing to do should it fail
     }
     Block(const Block&) = delete;
     Block& operator=(const Block&) = delete;
@@ -35,7 +32,6 @@ public:
     [[nodiscard]] bool Claimed() const { return data_ != nullptr; }
 
 private:
-    BlockAllocator& allocator_;
     char16_t* data_ = nullptr;
 };
 

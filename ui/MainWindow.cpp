@@ -33,13 +33,13 @@ constexpr ControlDesign kControls[] = {
     // Screen readers call the bar by the label just before it, hidden as
     // the bar has no visible one: the bar stays the system's plain control.
     {.id = M::lblBarName, .kind = K::Label, .caption = texts::kProgressName, .left = 2520, .top = 120, .flags = kHidden},
-    {.id = M::pgbMem, .kind = K::ProgressBar, .left = 2520, .top = 120, .width = 1095, .height = 1455, .tabIndex = 7},
-    {.id = M::lblmsg1, .kind = K::Label, .caption = texts::kLblMsg1, .left = 360, .top = 120, .width = 915, .height = 210, .tabIndex = 10, .fore = kWhite, .back = kDarkGrey, .font = &kSong105Bold, .flags = kAutoSize},
-    {.id = M::lblMain, .kind = K::Label, .left = 360, .top = 380, .width = 105, .height = 375, .tabIndex = 9, .fore = kWhite, .back = kDarkGrey, .font = &kVerdana15Bold, .flags = kAutoSize},
-    {.id = M::lblmsg2, .kind = K::Label, .caption = texts::kLblMsg2, .left = 360, .top = 1215, .width = 2040, .height = 210, .tabIndex = 8, .fore = kWhite, .back = kDarkGrey, .font = &kSong105Bold, .flags = kAutoSize},
-    {.id = M::lblBak1, .kind = K::Panel, .left = 120, .top = 0, .width = 3735, .height = 1695, .tabIndex = 6, .back = kDarkGrey},
-    {.id = M::lblmsg3, .kind = K::Label, .caption = texts::kLblMsg3, .left = 360, .top = 1800, .width = 3255, .height = 375, .tabIndex = 5, .fore = kWhite, .back = kGrey},
-    {.id = M::lblBak2, .kind = K::Panel, .left = 120, .top = 1680, .width = 3735, .height = 1215, .tabIndex = 4, .back = kGrey},
+    {.id = M::pgbMem, .kind = K::ProgressBar, .left = 2520, .top = 120, .width = 1095, .height = 1455},
+    {.id = M::lblmsg1, .kind = K::Label, .caption = texts::kLblMsg1, .left = 360, .top = 120, .width = 915, .height = 210, .fore = kWhite, .back = kDarkGrey, .font = &kSong105Bold, .flags = kAutoSize},
+    {.id = M::lblMain, .kind = K::Label, .left = 360, .top = 380, .width = 105, .height = 375, .fore = kWhite, .back = kDarkGrey, .font = &kVerdana15Bold, .flags = kAutoSize},
+    {.id = M::lblmsg2, .kind = K::Label, .caption = texts::kLblMsg2, .left = 360, .top = 1215, .width = 2040, .height = 210, .fore = kWhite, .back = kDarkGrey, .font = &kSong105Bold, .flags = kAutoSize},
+    {.id = M::lblBak1, .kind = K::Panel, .left = 120, .top = 0, .width = 3735, .height = 1695, .back = kDarkGrey},
+    {.id = M::lblmsg3, .kind = K::Label, .caption = texts::kLblMsg3, .left = 360, .top = 1800, .width = 3255, .height = 375, .fore = kWhite, .back = kGrey},
+    {.id = M::lblBak2, .kind = K::Panel, .left = 120, .top = 1680, .width = 3735, .height = 1215, .back = kGrey},
 };
 
 constexpr FormDesign kDesign{

@@ -13,7 +13,6 @@ public:
     static constexpr UINT kShowIntervalMs = 4000;
 
     StartWindow();
-    void Timer1_Timer();
 
 protected:
     void Form_Load() override;
@@ -21,6 +20,7 @@ protected:
     void OnClose() override;
 
 private:
+    void Timer1_Timer();
     Timer timer1_;
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
+#include "tests/wine/Faked.h"
 #include "tests/wine/Pump.h"
 #include "ui/MainWindow.h"
 #include "ui/StartWindow.h"
@@ -27,31 +28,48 @@ struct Call {
 };
 void PrintTo(const Call& c, std::ostream* os) { *os << c.what << " " << c.hwnd << " (" << c.name.size() << " chars)"; }
 
+// PROPID_ACC_NAME, and UI Automation's LiveSetting property, which the
+// service knows from Windows 8 on.
+constexpr GUID kName{0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+constexpr GUID kLiveSetting{0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+
 std::vector<Call> g_calls;
-constexpr ui::AnnotationCalls kRecorded{
-    [](HWND hwnd, const wchar_t* name) { return g_calls.push_back({"name", hwnd, name}), true; },
-    [](HWND hwnd) { return g_calls.push_back({"live", hwnd, L""}), true; },
-    [](HWND hwnd) { g_calls.push_back({"clear", hwnd, L""}); },
-};
+bool g_windows7 = false;  // a service that fails, as a whole, a clear that names LiveSetting
+
+bool RecordName(HWND hwnd, const wchar_t* name) { return g_calls.push_back({"name", hwnd, name}), true; }
+bool RecordLive(HWND hwnd) { return g_calls.push_back({"live", hwnd, L""}), true; }
+HRESULT RecordClear(HWND hwnd, const GUID* properties, int count) {
+    std::vector<Call> cleared;
+    for (const GUID* p = properties; p != properties + count; ++p) {
+        if (IsEqualGUID(*p, kLiveSetting) && g_windows7) return E_INVALIDARG;
+        cleared.push_back({IsEqualGUID(*p, kName) ? "clear name" : "clear live", hwnd, L""});
+    }
+    g_calls.insert(g_calls.end(), cleared.begin(), cleared.end());
+    return S_OK;
+}
+
+LPVOID WINAPI NoPages(LPVOID, SIZE_T, DWORD, DWORD) { return nullptr; }
 
 LRESULT AskForObject(HWND hwnd) { return SendMessageW(hwnd, WM_GETOBJECT, 0, OBJID_CLIENT); }
 
-struct FailingAllocator final : arrange::BlockAllocator {
-    void* Allocate(std::size_t) noexcept override { return nullptr; }
-    void Free(void*, std::size_t) noexcept override {}
-};
+void Tick() { SendMessageW(arrange::Form3().Hwnd(), WM_TIMER, arrange::ArrangeWindow::kTimerId, 0); }
 
 class Annotations : public ::testing::Test {
 protected:
-    void SetUp() override { ui::SetAnnotationCalls(&kRecorded); }
+    void SetUp() override {
+        service->setName = &RecordName;
+        service->setLivePolite = &RecordLive;
+        service->clear = &RecordClear;
+    }
     void TearDown() override {
         ui::Form2.Unload();
         arrange::Form3.Unload();
         ui::Form1.Unload();
         testing_support::PumpFor(50);
-        ui::SetAnnotationCalls(nullptr);
         g_calls.clear();
+        g_windows7 = false;
     }
+    testing_support::Faked<ui::AccessibilityCalls> service{ui::Accessibility()};
 };
 
 TEST_F(Annotations, TheStartWindowIsNamedWhenAClientFirstAsksAndTheNameGoesWithIt) {
@@ -64,34 +82,43 @@ TEST_F(Annotations, TheStartWindowIsNamedWhenAClientFirstAsksAndTheNameGoesWithI
 
     g_calls.clear();
     ui::Form1.Unload();  // the name goes with the window
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear", start, L""}}));
+    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear name", start, L""}}));
+
+    // Where the service knows no LiveSetting, the name still goes.
+    g_windows7 = true;
+    ui::Form1().Show();
+    AskForObject(ui::Form1().Hwnd());
+    start = ui::Form1().Hwnd();
+    g_calls.clear();
+    ui::Form1.Unload();
+    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear name", start, L""}}));
 }
 
 TEST_F(Annotations, TheArrangeWindowIsCalledByItsStatusWhoseLabelIsALiveRegion) {
     ui::Form2().Show();
     arrange::cmdArrange_Click(ui::Form2());
     HWND window = arrange::Form3().Hwnd();
-    HWND label = arrange::Form3().Control(arrange::ArrangeWindow::Label1);
+    HWND label = GetDlgItem(window, arrange::ArrangeWindow::Label1);
     EXPECT_EQ(AskForObject(window), 0);
     EXPECT_EQ(g_calls, (std::vector<Call>{{"name", window, L"正在整理内存，请稍等..."}, {"live", label, L""}}));
     g_calls.clear();
-    arrange::Form3().Timer1_Timer();
+    Tick();
     EXPECT_EQ(g_calls, (std::vector<Call>{{"name", window, L"内存整理完毕！单击窗体返回"}, {"live", label, L""}}));
     g_calls.clear();
     arrange::Form3.Unload();
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear", window, L""}, {"clear", label, L""}}));
+    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear name", window, L""}, {"clear live", label, L""}}));
 
     // With no client yet, only a screen reader that is on has it annotated.
-    static FailingAllocator failing;
+    testing_support::Faked<arrange::MemoryCalls> memory(arrange::Memory());
+    memory->allocate = &NoPages;
     for (const BOOL screenReader : {TRUE, FALSE}) {
         ASSERT_TRUE(SystemParametersInfoW(SPI_SETSCREENREADER, screenReader, nullptr, 0));
         g_calls.clear();
-        arrange::Form3().SetAllocator(failing);
         arrange::cmdArrange_Click(ui::Form2());
-        arrange::Form3().Timer1_Timer();
+        Tick();
         const std::vector<Call> expected{
             {"name", arrange::Form3().Hwnd(), L"可用内存不足，整理未完成！单击窗体返回"},
-            {"live", arrange::Form3().Control(arrange::ArrangeWindow::Label1), L""}};
+            {"live", GetDlgItem(arrange::Form3().Hwnd(), arrange::ArrangeWindow::Label1), L""}};
         EXPECT_EQ(g_calls, screenReader ? expected : std::vector<Call>{}) << screenReader;
         arrange::Form3.Unload();
     }

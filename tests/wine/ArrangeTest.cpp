@@ -43,66 +43,74 @@ PROCESS_MEMORY_COUNTERS Counters() {
     return c;
 }
 
-// Hands out the system's own pages (none when told to fail) and notes, as the
-// block comes back, whether every character of it was written, the caption
-// and the process's figures while it was held.
-class WatchingAllocator final : public arrange::BlockAllocator {
-public:
-    void* Allocate(std::size_t bytes) noexcept override {
-        ++allocations;
-        requested = bytes;
-        g_steps.push_back("block claimed");
-        return fail ? nullptr : arrange::SystemAllocator().Allocate(bytes);
-    }
-    void Free(void* block, std::size_t bytes) noexcept override {
-        ++frees;
-        g_steps.push_back("block released");
-        const auto* chars = static_cast<const char16_t*>(block);
-        allSpaces = std::all_of(chars, chars + bytes / 2, [](char16_t c) { return c == u' '; });
-        captionWhileHeld = TextOf(Form3().Control(ArrangeWindow::Label1));
-        whileHeld = Counters();
-        arrange::SystemAllocator().Free(block, bytes);
-    }
+HWND Label() { return GetDlgItem(Form3().Hwnd(), ArrangeWindow::Label1); }
+bool Open() { return FindWindowW(L"Lanshige.ArrangeWindow", nullptr) != nullptr; }
+
+// The system's own pages (none when told to fail), noting as the block comes
+// back whether every character of it was written, the caption and the
+// process's figures while it was held.
+struct Watched {
     bool fail = false;
     int allocations = 0, frees = 0;
-    std::size_t requested = 0;
+    SIZE_T requested = 0;
     bool allSpaces = false;
     std::wstring captionWhileHeld;
     PROCESS_MEMORY_COUNTERS whileHeld{};
-};
+} g_block;
+
+LPVOID WINAPI WatchedAllocate(LPVOID address, SIZE_T bytes, DWORD type, DWORD protect) {
+    ++g_block.allocations;
+    g_block.requested = bytes;
+    g_steps.push_back("block claimed");
+    return g_block.fail ? nullptr : VirtualAlloc(address, bytes, type, protect);
+}
+
+BOOL WINAPI WatchedFree(LPVOID block, SIZE_T bytes, DWORD type) {
+    ++g_block.frees;
+    g_steps.push_back("block released");
+    const auto* chars = static_cast<const char16_t*>(block);
+    g_block.allSpaces = std::all_of(chars, chars + g_block.requested / 2, [](char16_t c) { return c == u' '; });
+    g_block.captionWhileHeld = TextOf(Label());
+    g_block.whileHeld = Counters();
+    return VirtualFree(block, bytes, type);
+}
 
 void Click(HWND target) {
     SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
 
+// The arrange window's tick, as its timer gives it.
+void Tick() { SendMessageW(Form3().Hwnd(), WM_TIMER, ArrangeWindow::kTimerId, 0); }
+
 class Arrange : public ::testing::Test {
 protected:
     void SetUp() override {
+        g_block = {};
+        memory->allocate = &WatchedAllocate;
+        memory->free = &WatchedFree;
         ui::Form2().Show();
         arrange::cmdArrange_Click(ui::Form2());
-        Form3().SetAllocator(block);
         g_steps.clear();
     }
     void TearDown() override {
         ui::Form2.Unload();
         PumpFor(50);
     }
-    HWND Label() { return Form3().Control(ArrangeWindow::Label1); }
-    WatchingAllocator block;
+    Faked<arrange::MemoryCalls> memory{arrange::Memory()};
 };
 
 TEST_F(Arrange, TheCommandShowsTheWaitingWindowAndTheTickComesOnceAboutOneAndAHalfSecondsLater) {
-    EXPECT_TRUE(Form3().Visible());
-    EXPECT_FALSE(ui::Form2().Visible());
+    EXPECT_TRUE(IsWindowVisible(Form3().Hwnd()));
+    EXPECT_FALSE(IsWindowVisible(ui::Form2().Hwnd()));
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
     const ULONGLONG start = GetTickCount64();
-    ASSERT_TRUE(PumpUntil([&] { return block.frees > 0; }, 6000));
+    ASSERT_TRUE(PumpUntil([&] { return g_block.frees > 0; }, 6000));
     const ULONGLONG waited = GetTickCount64() - start;
     EXPECT_GE(waited, 1300u);
     EXPECT_LT(waited, 4000u);
     PumpFor(2000);
-    EXPECT_EQ(block.allocations, 1) << "the tick never repeats";
+    EXPECT_EQ(g_block.allocations, 1) << "the tick never repeats";
 }
 
 TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenAtFullSpeedAndGivenBackAfterTheDoneCaption) {
@@ -110,20 +118,19 @@ TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenAtFullSpeedAndGivenBackAfte
     Faked<presence::Calls> calls(presence::System());
     calls->setProcessInformation = &RecordThrottling;
     const PROCESS_MEMORY_COUNTERS before = Counters();
-    Form3().Timer1_Timer();
+    Tick();
     const PROCESS_MEMORY_COUNTERS after = Counters();
     // Then as the windows say: the arrange window shows.
     EXPECT_EQ(g_steps, (Steps{"high", "block claimed", "block released", "system"}));
-    EXPECT_EQ(block.requested, 140'000'000u);
-    EXPECT_EQ(block.frees, 1) << "released before the handler returns";
-    EXPECT_TRUE(block.allSpaces);
-    EXPECT_EQ(block.captionWhileHeld, L"内存整理完毕！单击窗体返回") << "release is the last step";
+    EXPECT_EQ(g_block.requested, 140'000'000u);
+    EXPECT_EQ(g_block.frees, 1) << "released before the handler returns";
+    EXPECT_TRUE(g_block.allSpaces);
+    EXPECT_EQ(g_block.captionWhileHeld, L"内存整理完毕！单击窗体返回") << "release is the last step";
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回");
-    EXPECT_TRUE(Form3().Arranged());
     // Committed: private bytes up by the whole block. Written: every page of
     // it resident, which only a write makes it.
-    EXPECT_GE(block.whileHeld.PagefileUsage, before.PagefileUsage + 139'000'000u);
-    EXPECT_GE(block.whileHeld.WorkingSetSize, before.WorkingSetSize + 139'000'000u);
+    EXPECT_GE(g_block.whileHeld.PagefileUsage, before.PagefileUsage + 139'000'000u);
+    EXPECT_GE(g_block.whileHeld.WorkingSetSize, before.WorkingSetSize + 139'000'000u);
     EXPECT_LT(after.PagefileUsage, before.PagefileUsage + 16'000'000u);
     EXPECT_LT(after.WorkingSetSize, before.WorkingSetSize + 16'000'000u);
 
@@ -137,45 +144,45 @@ TEST_F(Arrange, TheBlockIsSeventyMillionSpacesWrittenAtFullSpeedAndGivenBackAfte
     SendMessageW(main, WM_ENTERMENULOOP, TRUE, 0);
     SendMessageW(main, WM_EXITMENULOOP, TRUE, 0);
     SendMessageW(main, WM_COMMAND, ui::MainWindow::mnuArrange, 0);
-    Form3().Timer1_Timer();
+    Tick();
     Click(Form3().Hwnd());
-    EXPECT_EQ(g_steps, (Steps{"efficient", "system", "efficient", "system", "high", "system"}));
+    EXPECT_EQ(g_steps, (Steps{"efficient", "system", "efficient", "system", "high", "block claimed", "block released",
+                              "system"}));
 }
 
 TEST_F(Arrange, ABlockThatCannotBeHadIsSaidSoAndTheProgramGoesOn) {
-    block.fail = true;
-    Form3().Timer1_Timer();
+    g_block.fail = true;
+    Tick();
     EXPECT_EQ(TextOf(Label()), L"可用内存不足，整理未完成！单击窗体返回");
-    EXPECT_FALSE(Form3().Arranged());
-    EXPECT_EQ(block.frees, 0);
+    EXPECT_EQ(g_block.frees, 0);
     Click(Form3().Hwnd());
-    EXPECT_FALSE(Form3.Loaded());
-    EXPECT_TRUE(ui::Form2().Visible());
+    EXPECT_FALSE(Open());
+    EXPECT_TRUE(IsWindowVisible(ui::Form2().Hwnd()));
 }
 
 TEST_F(Arrange, ASecondCommandWhileOpenOnlyChangesVisibility) {
     ArrangeWindow* first = &Form3();
-    Form3().Timer1_Timer();
+    Tick();
     ui::Form2().Show();
     arrange::cmdArrange_Click(ui::Form2());
     EXPECT_EQ(&Form3(), first);
     EXPECT_EQ(TextOf(Label()), L"内存整理完毕！单击窗体返回") << "the load did not run again";
-    EXPECT_FALSE(ui::Form2().Visible());
+    EXPECT_FALSE(IsWindowVisible(ui::Form2().Hwnd()));
 }
 
 TEST_F(Arrange, WhileItWaitsAClickACloseOrAKeyIsIgnored) {
     Click(Form3().Hwnd());
     SendMessageW(Form3().Hwnd(), WM_CLOSE, 0, 0);
     SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_TRUE(Form3.Loaded());
+    EXPECT_TRUE(Open());
     EXPECT_EQ(TextOf(Label()), L"正在整理内存，请稍等...");
-    EXPECT_FALSE(ui::Form2().Visible());
+    EXPECT_FALSE(IsWindowVisible(ui::Form2().Hwnd()));
     // Nor is a press made while it waits and let go once it is done.
     SendMessageW(Form3().Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    Form3().Timer1_Timer();
+    Tick();
     SendMessageW(Form3().Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    EXPECT_TRUE(Form3.Loaded());
-    EXPECT_EQ(block.allocations, 1);
+    EXPECT_TRUE(Open());
+    EXPECT_EQ(g_block.allocations, 1);
 }
 
 // The active window at the moment the main window hides: the window a hidden
@@ -201,10 +208,10 @@ TEST_F(Arrange, TheWaitingWindowIsActiveBeforeTheMainWindowHidesAndKeepsTheKeybo
     PumpFor(50);
     EXPECT_EQ(GetActiveWindow(), Form3().Hwnd());
     EXPECT_EQ(GetFocus(), Form3().Hwnd());
-    Form3().Timer1_Timer();
+    Tick();
     EXPECT_EQ(GetActiveWindow(), Form3().Hwnd());
     SendMessageW(Form3().Hwnd(), WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_FALSE(Form3.Loaded());
+    EXPECT_FALSE(Open());
     EXPECT_EQ(GetActiveWindow(), ui::Form2().Hwnd());
 }
 
@@ -214,7 +221,7 @@ TEST_F(Arrange, WhenDoneItTakesTheKeyboardFromAnotherWindowOfTheProgram) {
                                                               50, 50, nullptr, nullptr, nullptr, nullptr));
     SetForegroundWindow(other.get());
     ASSERT_EQ(GetForegroundWindow(), other.get());
-    Form3().Timer1_Timer();
+    Tick();
     EXPECT_EQ(GetForegroundWindow(), Form3().Hwnd());
 }
 
@@ -230,8 +237,8 @@ TEST_F(Arrange, OnceDoneEveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes
         {"Esc", [](HWND w) { SendMessageW(w, WM_KEYDOWN, VK_ESCAPE, 0); }},
     };
     for (const Way& way : ways) {
-        if (!Form3.Loaded()) arrange::cmdArrange_Click(ui::Form2());
-        Form3().Timer1_Timer();
+        if (!Open()) arrange::cmdArrange_Click(ui::Form2());
+        Tick();
         // The label takes its own clicks instead of passing them to the window.
         RECT r;
         GetWindowRect(Label(), &r);
@@ -239,13 +246,13 @@ TEST_F(Arrange, OnceDoneEveryWayBackShowsTheMainWindowBeforeTheArrangeWindowGoes
         EXPECT_EQ(SendMessageW(Label(), WM_NCHITTEST, 0, middle), HTCLIENT);
         Click(Label());
         SendMessageW(Form3().Hwnd(), WM_KEYDOWN, 'A', 0);
-        ASSERT_TRUE(Form3.Loaded()) << "another key or the label closed it";
+        ASSERT_TRUE(Open()) << "another key or the label closed it";
         bool mainShown = false;
-        MessageLog destroyed(Form3().Hwnd(), WM_DESTROY, [&] { mainShown = ui::Form2().Visible(); });
+        MessageLog destroyed(Form3().Hwnd(), WM_DESTROY, [&] { mainShown = IsWindowVisible(ui::Form2().Hwnd()); });
         way.act(Form3().Hwnd());
         EXPECT_EQ(destroyed.seen.size(), 1u) << way.name;
         EXPECT_TRUE(mainShown) << way.name << ": the main window showed only after the arrange window went";
-        EXPECT_TRUE(ui::Form2().Visible()) << way.name;
+        EXPECT_TRUE(IsWindowVisible(ui::Form2().Hwnd())) << way.name;
         PumpFor(20);
     }
 }
@@ -258,10 +265,10 @@ std::optional<ui::MonitorArea> MainOnTheSecond(HWND window, DWORD) {
 
 TEST_F(Arrange, AFreshWindowOpensCentredOnTheMonitorOfTheMainWindow) {
     Form3.Unload();
-    ui::Monitors().ofWindow = &MainOnTheSecond;
+    Faked<ui::MonitorCalls> monitors(ui::Monitors());
+    monitors->ofWindow = &MainOnTheSecond;
     ui::Form2().Show();
     arrange::cmdArrange_Click(ui::Form2());
-    ui::Monitors() = ui::SystemMonitors();
     RECT r;
     GetWindowRect(Form3().Hwnd(), &r);
     EXPECT_NEAR((r.left + r.right) / 2, 1440, 1);

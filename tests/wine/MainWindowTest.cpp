@@ -81,6 +81,11 @@ HMENU OpenedTrayMenu(HWND window) {
 }
 bool Offered(HMENU menu, UINT id) { return !(GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED); }
 
+bool Shown(const ui::Form& form) { return IsWindowVisible(form.Hwnd()) != FALSE; }
+
+struct DeleteDc { void operator()(HDC dc) const { DeleteDC(dc); } };
+using MemoryDc = ui::UniqueHandle<HDC, DeleteDc>;
+
 bool LooksDefault(const ui::Form& form, int id) {
     return (GetWindowLongPtrW(form.Control(id), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
 }
@@ -126,7 +131,7 @@ protected:
 TEST_F(MainWindowTest, AfterLoadItIsHiddenWithItsMenuAndTheFirstTickComesASecondLater) {
     MainWindow& w = Form2();
     const ULONGLONG start = GetTickCount64();
-    EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Shown(w));
     EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(w.Hwnd(), GWLP_WNDPROC)), &tray::TrayWndProc);
     EXPECT_EQ(memory::Status().dwLength, sizeof(memory::MEMORYSTATUS));
     // The bar counts in KiB from 0 to the total, and stands at 0.
@@ -160,7 +165,6 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBar) {
     shell->notify = &NotifyAndKeepTheTip;
     w.ShowFigures(s);
     EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
-    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624);
     EXPECT_EQ(g_tip, L"岚石阁内存整理\n内存：45.25% 可用");
     s.dwAvailPhys += 1024 * 1024;
@@ -168,16 +172,15 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBar) {
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624 + 1024);
 }
 
-// The bar's tip does not sit in the bar's window procedure: it shows because
-// the message loop hands it the mouse's moves over the bar.
-TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
+// The bar's tip sits in the bar's window procedure: a move of the mouse over
+// the bar, as the system sends it, shows it.
+TEST_F(MainWindowTest, TheBarsTipShowsWhenTheMouseMovesOverTheBar) {
     MainWindow& w = Form2();
     w.Show();
     HWND bar = w.Control(MainWindow::pgbMem);
     RECT r;
     GetWindowRect(bar, &r);
-    const POINT centre{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    SetCursorPos(centre.x, centre.y);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     PumpFor(100);
     const auto shownTip = [&] {
         for (HWND t = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); t;
@@ -186,8 +189,7 @@ TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
         }
         return std::wstring();
     };
-    MSG move{bar, WM_MOUSEMOVE, 0, MAKELPARAM(centre.x - r.left, centre.y - r.top), GetTickCount(), centre};
-    w.PreTranslate(move);
+    SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2));
     EXPECT_TRUE(PumpUntil([&] { return !shownTip().empty(); }, 5000));
     EXPECT_EQ(shownTip(), L"深色部分为可用内存，浅色部分为已用内存");
 }
@@ -231,32 +233,44 @@ TEST_F(MainWindowTest, EnterPressesTheFocusedButtonWhichLooksTheDefaultAndEscIsH
     w.Show();
     ASSERT_EQ(GetFocus(), w.Control(MainWindow::cmdArrange));
     EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
+    // Where Enter goes with the focus on no button: 开始整理, id 101.
+    EXPECT_EQ(SendMessageW(w.Hwnd(), DM_GETDEFID, 0, 0), MAKELRESULT(101, DC_HASDEFID));
     SetFocus(w.Control(MainWindow::cmdHide));
     EXPECT_TRUE(LooksDefault(w, MainWindow::cmdHide));
     EXPECT_FALSE(LooksDefault(w, MainWindow::cmdArrange));
     Key(w, VK_RETURN);
-    EXPECT_FALSE(w.Visible());
-    EXPECT_FALSE(arrange::Form3.Loaded()) << "Enter on 隐藏 ran 开始整理";
+    EXPECT_FALSE(Shown(w));
+    EXPECT_FALSE(FindWindowW(L"Lanshige.ArrangeWindow", nullptr)) << "Enter on 隐藏 ran 开始整理";
     HMENU menu = OpenedTrayMenu(w.Hwnd());
     EXPECT_TRUE(Offered(menu, MainWindow::mnuShow)) << "Show is offered while the user has hidden it";
     const auto show = [&] {
         SendMessageW(w.Hwnd(), WM_COMMAND, MainWindow::mnuShow, 0);
-        EXPECT_TRUE(w.Visible());
+        EXPECT_TRUE(Shown(w));
         EXPECT_FALSE(Offered(menu, MainWindow::mnuShow));
     };
     show();
     SetFocus(w.Control(MainWindow::cmdAbout));
     Key(w, VK_ESCAPE);
-    EXPECT_FALSE(w.Visible());
+    EXPECT_FALSE(Shown(w));
     EXPECT_TRUE(Offered(menu, MainWindow::mnuShow));
 
+    // A button that cannot be clicked is not pressed by a key either.
     show();
-    SetFocus(w.Control(MainWindow::cmdArrange));
-    EXPECT_TRUE(LooksDefault(w, MainWindow::cmdArrange));
-    EXPECT_FALSE(LooksDefault(w, MainWindow::cmdAbout));
-    Key(w, VK_RETURN);
-    EXPECT_TRUE(arrange::Form3.Loaded());
-    EXPECT_FALSE(w.Visible());
+    EnableWindow(w.Control(MainWindow::cmdHide), FALSE);
+    Key(w, VK_ESCAPE);
+    EXPECT_TRUE(Shown(w)) << "Esc pressed the disabled 隐藏";
+    EnableWindow(w.Control(MainWindow::cmdHide), TRUE);
+
+    // With the focus on no button, Enter presses the default one, 开始整理.
+    SetFocus(nullptr);
+    MSG enter{w.Hwnd(), WM_KEYDOWN, VK_RETURN, 0, 0, {}};
+    EnableWindow(w.Control(MainWindow::cmdArrange), FALSE);
+    w.PreTranslate(enter);
+    EXPECT_FALSE(FindWindowW(L"Lanshige.ArrangeWindow", nullptr)) << "Enter pressed the disabled 开始整理";
+    EnableWindow(w.Control(MainWindow::cmdArrange), TRUE);
+    w.PreTranslate(enter);
+    EXPECT_TRUE(FindWindowW(L"Lanshige.ArrangeWindow", nullptr));
+    EXPECT_FALSE(Shown(w));
     EXPECT_FALSE(Offered(menu, MainWindow::mnuShow)) << "the arrangement leaves the menu's Show as it was";
 }
 
@@ -314,7 +328,7 @@ public:
 
 private:
     UINT dpi_;
-    ui::UniqueMemoryDc dc_;
+    MemoryDc dc_;
     ui::UniqueHandle<HBITMAP, ui::CloseGdiObject> bitmap_;
     HGDIOBJ old_ = nullptr;
 };
@@ -330,7 +344,7 @@ std::ostream& operator<<(std::ostream& out, const LabelPaint& p) {
 }
 
 LabelPaint PaintOf(const ui::Form& form, int id) {
-    ui::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    MemoryDc dc(CreateCompatibleDC(nullptr));
     const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
         form.Hwnd(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(form.Control(id))));
     LOGBRUSH lb{};
@@ -376,7 +390,8 @@ void SetHighContrast(bool on) {
 TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTurnedOff) {
     UsersColours colours;
     g_highContrast = false;
-    ui::SetHighContrastSource([] { return g_highContrast; });
+    Faked<ui::AccessibilityCalls> settings(ui::Accessibility());
+    settings->highContrast = [] { return g_highContrast; };
     MainWindow& w = Form2();
     ui::Form1().Load();
     arrange::Form3().Load();
@@ -403,7 +418,6 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     const LabelPaint onPanel{kWindowText, kWindow, kWindow};
     const LabelPaint onForm{kFaceText, kFace, kFace};
     EXPECT_EQ(PaintOf(w, MainWindow::lblMain), onPanel) << "the figure's colour gives way to the user's";
-    EXPECT_EQ(w.ForeColour(MainWindow::lblMain), 0x000080FFu) << "while the tick's choice stands";
     EXPECT_EQ(PaintOf(w, MainWindow::lblmsg3), onPanel);
     EXPECT_EQ(PaintOf(ui::Form1(), ui::StartWindow::lbl1_1), onForm);
     EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1), onForm);
@@ -421,17 +435,18 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     EXPECT_EQ(main.At(60, 3450), 0x00C0C0C0u);
     EXPECT_EQ(main.At(3800, 1500), 0x00404040u);
     EXPECT_EQ(ClientImage(ui::Form1()).At(1800, 960), 0x00C0C0C0u) << "the rule";
-    EXPECT_EQ(PaintOf(w, MainWindow::lblMain), (LabelPaint{0x000080FF, 0x00404040, 0x00404040}));
+    EXPECT_EQ(PaintOf(w, MainWindow::lblMain), (LabelPaint{0x000080FF, 0x00404040, 0x00404040}))
+        << "the tick's orange, which stood all along";
     EXPECT_EQ(PaintOf(ui::Form1(), ui::StartWindow::lbl1_1), (LabelPaint{0x00FFFFFF, 0x00404040, 0x00404040}));
     EXPECT_EQ(PaintOf(arrange::Form3(), arrange::ArrangeWindow::Label1),
               (LabelPaint{0x00FFFFFF, 0x00808080, 0x00808080}));
-    ui::SetHighContrastSource(nullptr);
 }
 
 TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTabAnArrowOrAltShowsThem) {
     MainWindow& w = Form2();
     MessageLog log(w.Hwnd(), WM_CHANGEUISTATE);
-    ui::FocusCues::SetAlwaysShownSource([] { return false; });  // Wine's own setting says always
+    Faked<ui::AccessibilityCalls> settings(ui::Accessibility());
+    settings->alwaysShowsCues = [] { return false; };  // Wine's own setting says always
     constexpr WPARAM kInitialise = MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     constexpr WPARAM kShow = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL);
     w.Show();
@@ -453,29 +468,28 @@ TEST_F(MainWindowTest, KeyboardCuesStartAsTheLastInputOrTheUsersSettingSaysAndTa
     EXPECT_EQ(press(WM_KEYDOWN, VK_DOWN), std::vector<WPARAM>{kShow});
     EXPECT_EQ(press(WM_SYSKEYDOWN, VK_MENU), std::vector<WPARAM>{kShow});
     // Windows set always to show them: shown from the first show on.
-    ui::FocusCues::SetAlwaysShownSource([] { return true; });
+    settings->alwaysShowsCues = [] { return true; };
     ui::Form1().Load();
     MessageLog start(ui::Form1().Hwnd(), WM_CHANGEUISTATE);
     ui::Form1().Show();
-    ui::FocusCues::SetAlwaysShownSource(nullptr);
     EXPECT_EQ(start.seen, std::vector<WPARAM>{kShow});
 }
 
 TEST_F(MainWindowTest, TheHandOverShowsTheMainWindowBeforeTheStartWindowGoes) {
     for (const bool closed : {false, true}) {
         ui::Form1().Show();
-        ASSERT_FALSE(Form2().Visible());
+        ASSERT_FALSE(Shown(Form2()));
         bool mainShown = false;
-        MessageLog destroyed(ui::Form1().Hwnd(), WM_DESTROY, [&] { mainShown = Form2().Visible(); });
+        MessageLog destroyed(ui::Form1().Hwnd(), WM_DESTROY, [&] { mainShown = Shown(Form2()); });
         if (closed) {
             SendMessageW(ui::Form1().Hwnd(), WM_CLOSE, 0, 0);  // Alt+F4 during the four seconds
         } else {
-            ui::Form1().Timer1_Timer();
+            SendMessageW(ui::Form1().Hwnd(), WM_TIMER, ui::StartWindow::kTimerId, 0);
         }
         EXPECT_EQ(destroyed.seen.size(), 1u) << closed;
         EXPECT_TRUE(mainShown) << "the main window showed only after the start window went; closed: " << closed;
-        EXPECT_FALSE(ui::Form1.Loaded());
-        EXPECT_TRUE(Form2().Visible());
+        EXPECT_FALSE(FindWindowW(L"Lanshige.StartWindow", nullptr));
+        EXPECT_TRUE(Shown(Form2()));
         Form2().Hide();
         PumpFor(20);
     }
@@ -624,7 +638,7 @@ protected:
     void TearDown() override { Form2.Unload(), PumpFor(50); }
     // Each step with a figure on show that no refresh would make.
     void Run(std::initializer_list<Step> steps) {
-        if (!Form2.Loaded()) Form2().Load();
+        Form2().Load();  // nothing when it is loaded already
         HWND hwnd = Form2().Hwnd();
         const auto refreshed = [&] { return TextOf(Form2().Control(MainWindow::lblMain)) != L"45.25%\n(115.84 MB)"; };
         for (const Step& step : steps) {
@@ -724,10 +738,9 @@ void CALLBACK JudgeAndCloseTheRefusal(HWND, UINT, UINT_PTR id, DWORD) {
     wchar_t text[64] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 64);
     const auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(box, 0x440, STM_GETICON, 0, 0));
-    std::fprintf(stderr, "text %s, stop icon %s, windows %d, main window %s\n",
+    std::fprintf(stderr, "text %s, stop icon %s, windows %d\n",
                  std::wcscmp(text, L"程序已经启动！") == 0 ? "right" : "wrong",
-                 icon == LoadIconW(nullptr, IDI_HAND) ? "yes" : "no", ui::LoadedFormCount(),
-                 Form2.Exists() ? "made" : "none");
+                 icon == LoadIconW(nullptr, IDI_HAND) ? "yes" : "no", ui::LoadedFormCount());
     SendMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
@@ -739,7 +752,7 @@ TEST(StartWindowDeathTest, ASecondCopyIsRefusedWithTheStopBoxBeforeAnyWindowAndE
             SetTimer(nullptr, 0, 50, JudgeAndCloseTheRefusal);
             ui::Form1().Load();
         },
-        ::testing::ExitedWithCode(0), "text right, stop icon yes, windows 0, main window none");
+        ::testing::ExitedWithCode(0), "text right, stop icon yes, windows 0");
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "ui/toolkit/Form.h"
-#include "ui/toolkit/Program.h"
 
 namespace testing_support {
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "tests/wine/Faked.h"
 #include "tests/wine/Pump.h"
 #include "ui/toolkit/Form.h"
-#include "ui/toolkit/Fonts.h"
 #include "ui/toolkit/Monitors.h"
 #include "ui/toolkit/PopupMenu.h"
 #include "ui/toolkit/Program.h"
@@ -30,14 +30,14 @@ TEST(Twips, ToPixelsAndFontPointsToPixelHeightsAtNinetySixAndOneFortyFourDpi) {
     EXPECT_EQ(ui::FontHeight(10.5, 144), -21);
 }
 
-// A form kind of the tests' own, counting what its handlers see.
-// Verdana draws its ten digits equally wide; the Dingbats face does not.
-constexpr ui::FontDesign kVerdana{L"Verdana", 15.0, true, ANSI_CHARSET};
-constexpr ui::FontDesign kDingbats{L"D050000L", 15.0, false, DEFAULT_CHARSET};
+// A form kind of the tests' own, counting what its handlers see. Its labels'
+// fonts: the default, and a face with a fallback that is missing or there.
+constexpr ui::FontDesign kMissing{L"No Such Face Anywhere", 15.0, true, ANSI_CHARSET, L"Verdana"};
+constexpr ui::FontDesign kThere{L"Verdana", 15.0, true, ANSI_CHARSET, L"SimSun"};
 constexpr ui::ControlDesign kProbeControls[] = {
     {.id = 1, .kind = ui::ControlKind::Label, .caption = L"x", .left = 120, .top = 120, .width = 150, .height = 150, .flags = ui::kAutoSize},
-    {.id = 2, .kind = ui::ControlKind::Label, .left = 120, .top = 600, .width = 150, .height = 150, .font = &kVerdana, .flags = ui::kAutoSize},
-    {.id = 3, .kind = ui::ControlKind::Label, .left = 120, .top = 1500, .width = 150, .height = 150, .font = &kDingbats, .flags = ui::kAutoSize},
+    {.id = 2, .kind = ui::ControlKind::Label, .left = 120, .top = 600, .width = 150, .height = 150, .font = &kMissing},
+    {.id = 3, .kind = ui::ControlKind::Label, .left = 120, .top = 1500, .width = 150, .height = 150, .font = &kThere},
 };
 
 struct Counts {
@@ -99,7 +99,7 @@ TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSizeAndALateOneIsMadeAft
     ASSERT_TRUE(form.Loaded());
     EXPECT_EQ(g_counts.loads, 1);
     EXPECT_TRUE(g_counts.windowDuringLoad);
-    EXPECT_FALSE(form.Visible());
+    EXPECT_FALSE(IsWindowVisible(form.Hwnd()));
     RECT client;
     GetClientRect(form.Hwnd(), &client);
     EXPECT_EQ(client.right, ui::TwipsToPixels(4500, form.Dpi()));
@@ -107,7 +107,7 @@ TEST_F(Lifecycle, LoadLeavesTheWindowHiddenWithItsClientSizeAndALateOneIsMadeAft
     form.Load();  // a second load does nothing
     EXPECT_EQ(g_counts.loads, 1);
     form.Show();
-    EXPECT_TRUE(form.Visible());
+    EXPECT_TRUE(IsWindowVisible(form.Hwnd()));
 
     LateSlot().Load();
     EXPECT_EQ(g_counts.loads, 2);
@@ -175,7 +175,7 @@ TEST_F(Lifecycle, UnloadOrCloseRunsTheHandlerAndTheProgramEndsWithTheLastForm) {
     ProbeSlot.Unload();
     EXPECT_EQ(g_counts.unloads, 1);
     EXPECT_FALSE(IsWindow(first));
-    EXPECT_FALSE(ProbeSlot.Exists());
+    EXPECT_FALSE(FindWindowW(L"Test.Probe", nullptr));
     ProbeSlot.Unload();  // not loaded: nothing happens
     EXPECT_EQ(g_counts.unloads, 1);
     PumpFor(50, &sawQuit);
@@ -189,7 +189,7 @@ TEST_F(Lifecycle, UnloadOrCloseRunsTheHandlerAndTheProgramEndsWithTheLastForm) {
     EXPECT_EQ(g_counts.loads, 3);
     SendMessageW(ProbeSlot().Hwnd(), WM_CLOSE, 0, 0);
     EXPECT_EQ(g_counts.unloads, 3);
-    EXPECT_FALSE(ProbeSlot.Exists());
+    EXPECT_FALSE(FindWindowW(L"Test.Probe", nullptr));
 }
 
 TEST_F(Lifecycle, ATimersFirstTickComesOneIntervalAfterItIsEnabled) {
@@ -229,73 +229,28 @@ TEST_F(Lifecycle, AnAutosizedLabelFitsItsTextAndAnUnchangedTextChangesNothing) {
     EXPECT_FALSE(GetUpdateRect(label, &dirty, FALSE));
 }
 
-// The label's size after its caption is set: what its own font measures for
-// the text, or, where the label skipped measuring, the 1 x 1 it was left at.
-SIZE FittedSize(ui::Form& form, int id, const wchar_t* text) {
-    HWND label = form.Control(id);
-    SetWindowPos(label, nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    form.SetCaption(id, text);
-    RECT r;
-    GetWindowRect(label, &r);
-    return {r.right - r.left, r.bottom - r.top};
-}
-
-SIZE MeasuredSize(HWND label, const wchar_t* text) {
-    const ui::UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
-    const ui::SelectScope font(dc.get(), reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-    RECT r{};
-    DrawTextW(dc.get(), text, -1, &r, DT_CALCRECT | DT_LEFT | DT_NOPREFIX | DT_EXPANDTABS);
-    return {r.right, r.bottom};
-}
-
-TEST_F(Lifecycle, ALabelIsMeasuredAgainOnlyWhenItsTextCanChangeItsSize) {
-    auto& form = ProbeSlot();
-    form.Load();
-    HWND label = form.Control(2);
-    const auto expectFitted = [&](const wchar_t* text) {
-        const SIZE fitted = FittedSize(form, 2, text);
-        const SIZE measured = MeasuredSize(label, text);
-        EXPECT_EQ(fitted.cx, measured.cx) << text;
-        EXPECT_EQ(fitted.cy, measured.cy) << text;
-        return measured.cx;
-    };
-    expectFitted(L"9.99%\n(99.99 MB)");
-    const SIZE same = FittedSize(form, 2, L"8.76%\n(54.32 MB)");
-    EXPECT_EQ(same.cx, 1) << "other digits in the same places: not measured";
-    const int longer = expectFitted(L"10.00%\n(100.00 MB)");
-    EXPECT_EQ(expectFitted(L"10.00%\n(100.00 KB)") < longer, true) << "same length, narrower letter";
-    expectFitted(L"10,00%\n(100,00 KB)");
-}
-
-TEST_F(Lifecycle, ALabelWhoseFontHasDigitsOfManyWidthsIsMeasuredAtEveryFigure) {
-    if (!ui::FontInstalled(L"D050000L")) GTEST_SKIP() << "no face with digits of different widths here";
-    auto& form = ProbeSlot();
-    form.Load();
-    HWND label = form.Control(3);
-    FittedSize(form, 3, L"10");
-    const SIZE fitted = FittedSize(form, 3, L"11");
-    EXPECT_EQ(fitted.cx, MeasuredSize(label, L"11").cx);
-    EXPECT_NE(MeasuredSize(label, L"10").cx, MeasuredSize(label, L"11").cx);
-}
-
 TEST(PopupMenus, ItemsKeepTheirEnabledState) {
     constexpr ui::MenuItemDesign items[] = {{10, L"A(&A)", false}, {0, nullptr, false}, {11, L"B(&B)", true}};
     ui::PopupMenu menu(items);
+    const auto state = [&](UINT at) { return GetMenuState(menu.Handle(), at, MF_BYPOSITION); };
     EXPECT_EQ(GetMenuItemCount(menu.Handle()), 3);
-    EXPECT_FALSE(menu.Enabled(10));
-    EXPECT_TRUE(menu.Enabled(11));
+    EXPECT_EQ(state(0) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
+    EXPECT_EQ(state(2) & MF_GRAYED, 0u);
     menu.SetEnabled(10, true);
-    EXPECT_TRUE(menu.Enabled(10));
-    EXPECT_EQ(GetMenuState(menu.Handle(), 1, MF_BYPOSITION) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
+    EXPECT_EQ(state(0) & MF_GRAYED, 0u);
+    EXPECT_EQ(state(1) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
 }
 
-TEST(Fonts, AMissingFaceIsAskedForByItsFallback) {
-    constexpr ui::FontDesign hei{L"SimHei", 21.75, false, GB2312_CHARSET, L"Microsoft YaHei"};
-    EXPECT_STREQ(ui::FaceFor(hei, [](const wchar_t*) { return true; }), L"SimHei");
-    EXPECT_STREQ(ui::FaceFor(hei, [](const wchar_t*) { return false; }), L"Microsoft YaHei");
-    EXPECT_STREQ(ui::FaceFor(ui::kDefaultFont, [](const wchar_t*) { return false; }), L"SimSun") << "no fallback";
-    EXPECT_TRUE(ui::FontInstalled(L"Verdana"));
-    EXPECT_FALSE(ui::FontInstalled(L"No Such Face Anywhere"));
+TEST_F(Lifecycle, AMissingFaceIsAskedForByItsFallbackAndOneThatIsThereByItsName) {
+    ProbeSlot().Load();
+    const auto face = [](int id) {
+        LOGFONTW lf{};
+        GetObjectW(reinterpret_cast<HFONT>(SendDlgItemMessageW(ProbeSlot().Hwnd(), id, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+        return std::wstring(lf.lfFaceName);
+    };
+    EXPECT_EQ(face(1), L"SimSun") << "no fallback";
+    EXPECT_EQ(face(2), L"Verdana");
+    EXPECT_EQ(face(3), L"Verdana");
 }
 
 TEST(SingleInstance, AMutexOfTheNameIsARunningCopyEvenWhenThisAccountMayNotOpenIt) {
@@ -318,22 +273,13 @@ TEST(SingleInstance, AMutexOfTheNameIsARunningCopyEvenWhenThisAccountMayNotOpenI
     EXPECT_TRUE(claim.previous);
 }
 
-// Monitors of the tests' own: Wine has one.
-struct FakeMonitors {
-    FakeMonitors() { ui::Monitors() = ui::SystemMonitors(); }
-    ~FakeMonitors() { ui::Monitors() = ui::SystemMonitors(); }
-};
-
 std::vector<std::pair<HWND, bool>> g_nonClientScaling;  // the window, and whether it had children yet
-BOOL WINAPI RecordNonClientScaling(HWND window) {
-    g_nonClientScaling.push_back({window, GetWindow(window, GW_CHILD) != nullptr});
-    return TRUE;
-}
+void RecordNonClientScaling(HWND window) { g_nonClientScaling.push_back({window, GetWindow(window, GW_CHILD) != nullptr}); }
 
-TEST_F(Lifecycle, EveryFormAsksForItsFrameToBeScaledAsItsWindowIsMadeWhereWindowsCan) {
-    FakeMonitors fake;
+TEST_F(Lifecycle, EveryFormAsksForItsFrameToBeScaledAsItsWindowIsMade) {
+    testing_support::Faked<ui::MonitorCalls> monitors(ui::Monitors());
     g_nonClientScaling.clear();
-    ui::Monitors().enableNonClientDpiScaling = &RecordNonClientScaling;
+    monitors->scaleNonClient = &RecordNonClientScaling;
     ProbeSlot().Load();
     LateSlot().Load();
     ASSERT_EQ(g_nonClientScaling.size(), 2u);
@@ -342,12 +288,6 @@ TEST_F(Lifecycle, EveryFormAsksForItsFrameToBeScaledAsItsWindowIsMadeWhereWindow
     EXPECT_FALSE(g_nonClientScaling[0].second) << "asked after WM_CREATE made the controls";
     ProbeSlot().Show();
     EXPECT_EQ(g_nonClientScaling.size(), 2u);
-    ProbeSlot.Unload();
-    LateSlot.Unload();
-    // Before Windows 10 1607 there is nothing to ask.
-    ui::Monitors().enableNonClientDpiScaling = nullptr;
-    ProbeSlot().Load();
-    EXPECT_TRUE(ProbeSlot().Loaded());
 }
 
 TEST(Monitors, CentringAndMovingOntoAnArea) {
@@ -381,8 +321,8 @@ std::optional<ui::MonitorArea> OneMonitorLeft(HWND window, DWORD flags) {
 }
 
 TEST_F(Lifecycle, AWindowShownAgainAfterItsMonitorWentComesBackOnOneThatIsThere) {
-    FakeMonitors fake;
-    ui::Monitors().ofWindow = &OneMonitorLeft;
+    testing_support::Faked<ui::MonitorCalls> monitors(ui::Monitors());
+    monitors->ofWindow = &OneMonitorLeft;
     auto& form = ProbeSlot();
     form.Show();
     form.Hide();

@@ -2,7 +2,6 @@
 // their own instance name so a running copy of the program is no obstacle.
 #include <gtest/gtest.h>
 
-#include "ui/toolkit/Form.h"
 #include "ui/toolkit/Program.h"
 
 namespace {

@@ -1,24 +1,28 @@
-// What screen readers learn of a form beyond what the system's own objects
-// say: names and a live region, given by Direct Annotation. The system's
-// proxies (MSAA's and UI Automation's) read the annotations, so every control
-// stays the plain control it is, with the proxy that knows it.
+// The user's settings a form follows (high contrast, keyboard cues), and what
+// screen readers learn of it beyond what the system's own objects say: names
+// and a live region, by Direct Annotation, which the system's proxies (MSAA's,
+// UI Automation's) read: every control stays the plain one its proxy knows.
 #pragma once
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 namespace ui {
 
-// The property service's calls, each for a window's client object. Tests put
-// theirs in place (Wine's service is a stub that answers E_NOTIMPL); nullptr:
-// the system's, which load oleacc and start COM at their first call.
-struct AnnotationCalls {
+// The user's settings, and the property service's calls for a window's client
+// object (which load oleacc and start COM at the first); clear: ClearHwndProps.
+struct AccessibilityCalls {
+    bool (*highContrast)();     // SPI_GETHIGHCONTRAST
+    bool (*alwaysShowsCues)();  // SPI_GETKEYBOARDCUES: focus and access-key cues always shown
     bool (*setName)(HWND hwnd, const wchar_t* name);  // PROPID_ACC_NAME
     bool (*setLivePolite)(HWND hwnd);                 // UI Automation's LiveSetting
-    void (*clear)(HWND hwnd);                         // both taken back
+    HRESULT (*clear)(HWND hwnd, const GUID* properties, int count);
 };
-void SetAnnotationCalls(const AnnotationCalls* calls);
+// The calls in use: the system's unless a test has stood its own in (Wine's
+// property service is a stub that answers E_NOTIMPL).
+AccessibilityCalls& Accessibility();
 
 bool ScreenReaderOn();  // SPI_GETSCREENREADER
 
@@ -42,9 +46,9 @@ public:
     void Clear();
 
 private:
-    void Remember(HWND hwnd);
+    void Remember(HWND hwnd, const GUID& property);
     bool asked_ = false;
-    std::vector<HWND> annotated_;  // we don't own them
+    std::vector<std::pair<HWND, const GUID*>> annotated_;  // we don't own the windows
 };
 
 // Has screen readers read a live region's new text, once.

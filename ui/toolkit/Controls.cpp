@@ -100,10 +100,7 @@ void Form::SetCaption(int id, const std::wstring& text) {
     c->text = text;
     if (!c->hwnd) return;
     SetWindowTextW(c->hwnd, c->text.c_str());
-    // A figure that changed only its digits keeps its size and font.
-    if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != FormFonts::DigitShape(c->text))) {
-        Fit(*c);
-    }
+    if (c->design->flags & kAutoSize) Fit(*c);
 }
 
 void Form::SetForeColour(int id, COLORREF colour) {
@@ -121,32 +118,23 @@ void Form::FitLeftOf(int id, int neighbourId, double minPoints) {
     if (c->hwnd && !c->text.empty()) Fit(*c);
 }
 
-void ControlTip::Add(HWND owner, HWND control, const wchar_t* text) {
-    if (!control) return;
+void Form::SetControlTip(int id, const wchar_t* text) {
+    if (!Control(id)) return;
     if (!tip_) {
         // Owned by the form, so it goes when the form is destroyed.
         tip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                Instance(), nullptr);
     }
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
-    // No TTF_SUBCLASS: the tooltip would then sit in the control's window
-    // procedure, and every message the control gets (the bar's new position
-    // each second) would pay for its subclass chain's property look-ups,
-    // which under Wine are trips to the wineserver. The message loop hands
-    // the tooltip the mouse messages it needs instead (Form::PreTranslate).
-    ti.uFlags = TTF_IDISHWND;
-    ti.hwnd = owner;
-    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    // TTF_SUBCLASS: the tooltip takes the mouse messages it needs from the
+    // control's own window procedure.
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(Control(id));
     ti.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
-}
-
-void ControlTip::Relay(const MSG& msg) const {
-    if (tip_ && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
-        SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
-    }
 }
 
 }  // namespace ui

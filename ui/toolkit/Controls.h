@@ -1,5 +1,5 @@
 // A form's controls as made from its design: each one with what it shows
-// now, the tooltip over them, and the keyboard among them.
+// now, and the keyboard among them.
 #pragma once
 
 #include <windows.h>
@@ -19,25 +19,12 @@ struct LiveControl {
     double points;           // the size its font is at now
     int neighbourId = 0;     // FitLeftOf: the control to keep left of
     double minPoints = 0;
-    // The text of the last fit with its digits as '0', when every font
-    // measured for it drew all ten digits equally wide: another text of
-    // this shape fits the same. Empty: the next text is measured.
-    std::wstring fitShape{};
 };
 
-// A tooltip over some of a window's controls (the progress bar's).
-class ControlTip {
-public:
-    void Add(HWND owner, HWND control, const wchar_t* text);
-    void Relay(const MSG& msg) const;  // the loop's mouse messages for the owner
-    void Forget() { tip_ = nullptr; }  // gone with the owner window
-
-private:
-    HWND tip_ = nullptr;  // owned by the owner window
-};
-
-// The keyboard in a form: the tab order, the buttons Enter and Esc press,
-// and the control that gets the focus back when the form does.
+// The keyboard in a form, as in a dialog: the tab order, the focus cues, the
+// control that gets the focus back when the form does, and Enter and Esc, the
+// dialog manager's: Enter presses the focused button, which looks the default
+// (ShowAsDefault), or else the one DefaultId names; Esc sends IDCANCEL.
 class Keyboard {
 public:
     explicit Keyboard(const std::vector<LiveControl>& controls) : controls_(controls) {}
@@ -45,14 +32,19 @@ public:
     // Once the form's controls are made (the tab order is the buttons' tab
     // indexes); nullptr once its window is gone.
     void Attach(HWND form);
-    bool PreTranslate(MSG& msg);  // Tab, Enter and Esc on their way through the loop
-    // Presses the button of IDOK (Enter: the focused push button, otherwise
-    // the default one) or of IDCANCEL (Esc), as a click would.
-    void Press(UINT id) const;
+    bool PreTranslate(MSG& msg);  // the keys on their way through the loop
+    LRESULT DefaultId() const;    // the answer to DM_GETDEFID
+    const LiveControl* Flagged(unsigned flag) const;  // the button of kDefaultButton or kCancelButton
     void ShowAsDefault(HWND button) const;  // the default-button look, to it alone
-    // WM_ACTIVATE going inactive, and WM_SETFOCUS.
-    void Deactivated();
-    void Refocus() const;
+    void Deactivated();    // WM_ACTIVATE going inactive
+    void Refocus() const;  // WM_SETFOCUS
+    // Focus rectangles and access-key underlines, hidden from a mouse user and
+    // shown once the keyboard is used. The dialog manager sets a dialog's UI
+    // state as it makes it and clears the hidden flags at Tab, an arrow or Alt;
+    // a form must do both, or its buttons draw their focus rectangle from the
+    // first show, where the system hides both after mouse input (unless the
+    // user asked always to see them) and shows them after keys.
+    void InitialiseCues();
 
 private:
     void MoveFocus(bool backwards) const;
@@ -61,27 +53,7 @@ private:
     HWND form_ = nullptr;
     std::vector<HWND> tabOrder_;
     HWND lastFocus_ = nullptr;
-};
-
-// Focus rectangles and access-key underlines, hidden from a mouse user and
-// shown once the keyboard is used. The dialog manager initialises a dialog's
-// UI state when it makes it and clears the hidden flags when it sees Tab, an
-// arrow or Alt; a form must do both itself, or its buttons draw their focus
-// rectangle for everyone from the first show.
-class FocusCues {
-public:
-    // At a window's first show: the system hides both cues if the last input
-    // was the mouse's and shows them if it was the keyboard's; a user who
-    // asked Windows always to show them sees them from the start.
-    void Initialise(HWND window);
-    // Tab, an arrow or Alt shows both cues for the rest of the window's life.
-    static void KeyPressed(HWND window, const MSG& msg);
-    // Where "always show the keyboard cues" is read; nullptr: the system's
-    // setting (SPI_GETKEYBOARDCUES).
-    static void SetAlwaysShownSource(bool (*source)());
-
-private:
-    HWND initialisedFor_ = nullptr;  // a form's window can be made anew
+    bool cuesInitialised_ = false;  // for this window: a form's can be made anew
 };
 
 }  // namespace ui

@@ -43,7 +43,7 @@ struct ControlDesign {
     ControlKind kind;
     const wchar_t* caption = nullptr;
     int left = 0, top = 0, width = 0, height = 0;  // twips, in the form's client area
-    int tabIndex = -1;                             // -1 for none
+    int tabIndex = -1;                             // buttons: their place in the tab order
     COLORREF fore = kNoColour;                     // labels: text colour
     COLORREF back = kNoColour;                     // labels and panels
     const FontDesign* font = &kDefaultFont;

@@ -1,9 +1,8 @@
-// Fonts: which face a font design gets on this machine, and a form's fonts
-// at its DPI with the measuring that fits labels to their text.
+// Fonts: a form's fonts at its DPI, each design asked for by a face this
+// machine has, and the measuring that fits labels to their text.
 #pragma once
 
 #include <map>
-#include <string>
 #include <utility>
 
 #include "ui/toolkit/Controls.h"
@@ -12,10 +11,6 @@
 #include "ui/toolkit/Monitors.h"
 
 namespace ui {
-
-bool FontInstalled(const wchar_t* face);  // for any character set
-// The face to ask for: the design's, or its fallback where that is missing.
-const wchar_t* FaceFor(const FontDesign& design, bool (*installed)(const wchar_t*) = &FontInstalled);
 
 class FormFonts {
 public:
@@ -27,15 +22,12 @@ public:
     [[nodiscard]] Cache ChangeDpi(UINT dpi);
     // Sizes an autosized label to its text (see Form::FitLeftOf).
     void Fit(LiveControl& c, const LiveControl* neighbour);
-    static std::wstring DigitShape(std::wstring text);  // each digit as '0'
 
 private:
-    // Clears evenDigits when the font's ten digits differ in width.
-    SIZE TextSize(const LiveControl& c, double points, bool& evenDigits);
+    SIZE TextSize(HDC dc, const LiveControl& c, double points);
 
     UINT dpi_ = kDefaultDpi;
     Cache fonts_;
-    UniqueMemoryDc measureDc_;  // holds none of fonts_ between measurements
 };
 
 }  // namespace ui

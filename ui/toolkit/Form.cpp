@@ -1,8 +1,10 @@
 // A form's life: its window made, its messages handled, placed, shown,
-// hidden and unloaded, and the one instance per kind.
+// hidden and unloaded; and the loop that runs the forms.
 #include "ui/toolkit/Form.h"
 
 #include <windowsx.h>
+
+#include <algorithm>
 
 #include "ui/toolkit/Program.h"
 #include "ui/toolkit/SystemCalls.h"
@@ -10,6 +12,9 @@
 namespace ui {
 
 namespace {
+
+std::vector<Form*> g_liveForms;  // those with a window
+std::vector<std::unique_ptr<Form>> g_retired;
 
 RECT WindowRect(HWND window) {
     RECT rect;
@@ -20,6 +25,30 @@ RECT WindowRect(HWND window) {
 SIZE SizeOf(const RECT& rect) { return {rect.right - rect.left, rect.bottom - rect.top}; }
 
 }  // namespace
+
+Form* Form::Of(HWND window) {
+    for (Form* f : g_liveForms) {
+        if (f->hwnd_ == window) return f;
+    }
+    return nullptr;
+}
+
+int LoadedFormCount() { return static_cast<int>(g_liveForms.size()); }
+void CollectRetired() { g_retired.clear(); }
+
+int Run() {
+    MSG msg{};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        Form* form = msg.hwnd ? Form::Of(GetAncestor(msg.hwnd, GA_ROOT)) : nullptr;
+        if (!form || !form->PreTranslate(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        CollectRetired();
+    }
+    CollectRetired();
+    return static_cast<int>(msg.wParam);
+}
 
 Form::~Form() {
     // Normally gone by now; a form dropped without an unload still takes its
@@ -51,7 +80,7 @@ LRESULT CALLBACK Form::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
         self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        EnableNonClientScaling(hwnd);
+        Monitors().scaleNonClient(hwnd);
     } else {
         self = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     }
@@ -87,6 +116,7 @@ LRESULT Form::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CAPTURECHANGED: pressed_ = false; return 0;
     case WM_TIMER: OnTimer(wParam); return 0;
     case WM_COMMAND: OnControlCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)); return 0;
+    case DM_GETDEFID: return keys_.DefaultId();  // where Enter goes with the focus on no button
     case WM_ACTIVATE: if (LOWORD(wParam) == WA_INACTIVE) keys_.Deactivated(); break;
     case WM_SETFOCUS: keys_.Refocus(); return 0;
     // Annotated before DefWindowProc answers with the system's object, which
@@ -107,8 +137,9 @@ void Form::Form_Annotate() {
 }
 
 void Form::OnCreate() {
-    detail::FormCreated(this);
+    g_liveForms.push_back(this);
     dpi_ = WindowDpi(hwnd_);
+    highContrast_ = Accessibility().highContrast();
     LoadIcons();
     CreateControls();
     keys_.Attach(hwnd_);
@@ -116,17 +147,15 @@ void Form::OnCreate() {
     for (Timer* t : timers_) {
         if (t->Enabled()) t->Start(hwnd_);
     }
-    if (!design_.centreAtLoad) return;
-    CentreOn(nullptr);
-    positioned_ = true;
+    if (design_.centreAtLoad) CentreOn(nullptr);
 }
 
 void Form::OnNcDestroy() {
     hwnd_ = nullptr;
     controls_.clear();
     keys_.Attach(nullptr);
-    tip_.Forget();
-    detail::FormDestroyed(this);
+    tip_ = nullptr;
+    std::erase(g_liveForms, this);
 }
 
 void Form::OnDpiChanged(UINT dpiX, UINT dpiY, const RECT* suggested) {
@@ -167,15 +196,24 @@ void Form::OnLButtonUp(POINT at) {
 }
 
 void Form::OnControlCommand(UINT id, UINT code, HWND from) {
+    const LiveControl* cancel = !from && id == IDCANCEL ? keys_.Flagged(kCancelButton) : nullptr;
+    if (cancel) {
+        // Esc, from the dialog manager: exactly what a click sends, so that
+        // the key and the mouse are one command to everything that sees the
+        // window's messages.
+        const auto click = MAKEWPARAM(cancel->design->id, BN_CLICKED);
+        SendMessageW(hwnd_, WM_COMMAND, click, reinterpret_cast<LPARAM>(cancel->hwnd));
+        return;
+    }
     if (from) {
         // Only a button's click is a command; a label's notifications are not.
         const LiveControl* c = Find(0, from);
         if (!c || c->design->kind != ControlKind::Button) return;
         if (code == BN_SETFOCUS) keys_.ShowAsDefault(from);
-        if (code != BN_CLICKED) return;
+        // A key stands for a click only where the button could be clicked.
+        if (code != BN_CLICKED || !IsWindowEnabled(from)) return;
     }
-    if (id == IDOK || id == IDCANCEL) return keys_.Press(id);
-    OnCommand(id);
+    if (id != IDOK && id != IDCANCEL) OnCommand(id);
 }
 
 void Form::MoveTo(POINT at) { SetWindowPos(hwnd_, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); }
@@ -211,24 +249,25 @@ void Form::Show() {
         if (nearest) MoveTo(MovedOnto(WindowRect(hwnd_), nearest->work));
     }
     positioned_ = true;
-    cues_.Initialise(hwnd_);
+    keys_.InitialiseCues();
     ShowWindow(hwnd_, SW_SHOW);
     SetForegroundWindow(hwnd_);
 }
 
 void Form::Unload() {
     if (unloading_) return;  // an unload handler that unloads its own form
-    if (!hwnd_) {
-        if (slot_) slot_->Retire();
-        return;
-    }
+    if (!hwnd_) return Retire();
     unloading_ = true;
     Form_Unload();
     // The handler may have unloaded us already, through another form.
     if (hwnd_) DestroyWindow(hwnd_);
     for (Timer* t : timers_) t->SetEnabled(false);
-    if (slot_) slot_->Retire();
+    Retire();
     if (LoadedFormCount() == 0) PostQuitMessage(0);
+}
+
+void Form::Retire() {
+    if (slot_) g_retired.push_back(std::move(*std::exchange(slot_, nullptr)));
 }
 
 void Timer::SetEnabled(bool enabled) {
@@ -247,17 +286,6 @@ void Timer::Start(HWND hwnd) const {
         !coalescable(hwnd, id_, interval_, nullptr, tolerance_)) {
         SetTimer(hwnd, id_, interval_, nullptr);
     }
-}
-
-void FormSlotBase::Adopt(std::unique_ptr<Form> form) {
-    form_ = std::move(form);
-    form_->slot_ = this;
-}
-
-void FormSlotBase::Retire() {
-    if (!form_) return;
-    form_->slot_ = nullptr;
-    detail::Retire(std::move(form_));
 }
 
 }  // namespace ui

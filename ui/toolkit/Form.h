@@ -1,5 +1,6 @@
 // A form: one top-level window made from a design table, with its controls,
-// its handlers and timers, and its one instance per kind.
+// its handlers and timers, and its one instance per kind; and the message
+// loop that runs the forms.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/toolkit/Accessibility.h"
@@ -16,12 +18,7 @@
 
 namespace ui {
 
-class FormSlotBase;
 class Timer;
-
-// Where high contrast is read from: tests turn it on and off through this;
-// nullptr: the system's setting. Read at once, and again on each change.
-void SetHighContrastSource(bool (*source)());
 
 class Form {
 public:
@@ -32,8 +29,7 @@ public:
 
     // Makes the window, hidden, and runs the load handler.
     void Load();
-    // Show and CentreOn load first where needed. CentreOn: on the monitor that
-    // holds another window (its own when that is nullptr).
+    // Show and CentreOn load first; CentreOn: on the monitor of a window (nullptr: its own).
     void Show();
     void Hide() { if (hwnd_) ShowWindow(hwnd_, SW_HIDE); }
     void CentreOn(HWND window);
@@ -42,7 +38,6 @@ public:
     void Unload();
 
     bool Loaded() const { return hwnd_ != nullptr; }
-    bool Visible() const { return hwnd_ && IsWindowVisible(hwnd_); }
     HWND Hwnd() const { return hwnd_; }
     UINT Dpi() const { return dpi_; }
 
@@ -51,17 +46,17 @@ public:
     // neither repaints nor resizes anything.
     void SetCaption(int id, const std::wstring& text);
     std::wstring Caption(int id) const { return Find(id) ? Find(id)->text : L""; }
-    COLORREF ForeColour(int id) const { return Find(id) ? Find(id)->fore : kNoColour; }
     void SetForeColour(int id, COLORREF colour);
-    // An autosized label that must end left of another control: when its
-    // text would reach that control, its font steps down in half-points
-    // (never below minPoints) until the text fits; it grows back as far as
-    // the design's size when the text allows.
+    // An autosized label kept left of another control: its font steps down in
+    // half-points (never below minPoints) until its text fits, and back up as
+    // far as the design's size when the text allows.
     void FitLeftOf(int id, int neighbourId, double minPoints);
-    void SetControlTip(int id, const wchar_t* text) { tip_.Add(hwnd_, Control(id), text); }
+    void SetControlTip(int id, const wchar_t* text);  // the progress bar's
 
-    // The message loop's share: the mouse messages the tip needs, and the keys.
-    bool PreTranslate(MSG& msg) { tip_.Relay(msg); return keys_.PreTranslate(msg); }
+    // The form whose window this is, if any: the message loop hands it the
+    // keys on their way to the focused control.
+    static Form* Of(HWND window);
+    bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
     // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
@@ -75,14 +70,13 @@ protected:
     // A key pressed while the form itself, not a control, has the focus.
     virtual void Form_KeyDown(WPARAM /*key*/) {}
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-    // Gives the window's annotations (by default the design's accessible
-    // name); on the first WM_GETOBJECT, so that oleacc stays unloaded until a
-    // client of accessibility looks at the program.
+    // The window's annotations (by default the design's accessible name), at
+    // the first WM_GETOBJECT: oleacc stays unloaded until a client looks.
     virtual void Form_Annotate();
     Annotations& Annotated() { return annotations_; }
 
 private:
-    friend class FormSlotBase;
+    template <class T> friend class FormSlot;
 
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void OnCreate();
@@ -93,52 +87,49 @@ private:
     bool OnSetCursor(UINT hitTest);
     void OnLButtonUp(POINT at);
     void OnControlCommand(UINT id, UINT code, HWND from);
+    void Retire();  // from its slot, to be freed once the loop is back
 
     void CreateControls();
     void Layout();
     std::optional<RECT> CentredOn() const;  // the monitor, if it stands centred on one
     void MoveTo(POINT at);
     void CentreIn(const RECT& monitor);
-    // Background, panels and lines into any DC (the whole client area, when
-    // no area is given).
+    // Background, panels and lines into any DC (no area: the whole client area).
     void PaintInto(HDC dc, const RECT* area = nullptr);
     void ColoursChanged(bool systemColours);  // or high contrast turned on or off
+    COLORREF Chosen(COLORREF design, int system) const;  // the design's, or the user's in high contrast
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
     HBRUSH BrushFor(COLORREF colour);
-    // By id, or by window when one is given.
-    LiveControl* Find(int id, HWND hwnd = nullptr) const;
+    LiveControl* Find(int id, HWND hwnd = nullptr) const;  // by id, or by window when one is given
 
     const FormDesign& design_;
     HWND hwnd_ = nullptr;
     UINT dpi_ = kDefaultDpi;
-    bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false;
-    FormSlotBase* slot_ = nullptr;
+    bool loading_ = false, unloading_ = false, positioned_ = false, pressed_ = false, highContrast_ = false;
+    std::unique_ptr<Form>* slot_ = nullptr;  // the slot that holds this form
     std::vector<LiveControl> controls_;
     std::map<COLORREF, UniqueBrush> brushes_;
+    std::map<std::pair<COLORREF, int>, UniquePen> pens_;  // colour and width
     UniqueIcon bigIcon_, smallIcon_;
     std::vector<Timer*> timers_;
     FormFonts fonts_;
     Keyboard keys_{controls_};
-    ControlTip tip_;
-    FocusCues cues_;
+    HWND tip_ = nullptr;  // the tooltip over the controls; the window owns it
     Annotations annotations_;
 };
 
 // A timer of a form: raises the form's OnTimer(id) every interval while
-// enabled; enabling it starts the count from zero. A timer with a tolerance
-// lets Windows 8 and later run each tick up to that many milliseconds late,
-// together with other wake-ups (SetCoalescableTimer); Windows 7 has only the
-// exact timer.
+// enabled; enabling it starts the count from zero. With a tolerance, Windows
+// 8 and later may run a tick up to that many milliseconds late, together with
+// other wake-ups (SetCoalescableTimer); Windows 7 has only the exact timer.
 class Timer {
 public:
     Timer(Form& owner, UINT_PTR id, UINT intervalMs, ULONG toleranceMs = TIMERV_DEFAULT_COALESCING)
         : owner_(owner), id_(id), interval_(intervalMs), tolerance_(toleranceMs) {
         owner.AddTimer(*this);
     }
-    ~Timer() {
-        if (enabled_ && owner_.Hwnd()) KillTimer(owner_.Hwnd(), id_);
-    }
+    ~Timer() { if (enabled_ && owner_.Hwnd()) KillTimer(owner_.Hwnd(), id_); }
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 
@@ -156,29 +147,28 @@ private:
 };
 
 // The one instance of a form kind, made on first use and retired on unload.
-class FormSlotBase {
+template <class T>
+class FormSlot {
 public:
-    bool Exists() const { return form_ != nullptr; }
-    bool Loaded() const { return form_ && form_->Loaded(); }
+    T& operator()() {
+        if (!form_) {
+            form_ = std::make_unique<T>();
+            form_->slot_ = &form_;
+        }
+        return static_cast<T&>(*form_);
+    }
     void Unload() { if (form_) form_->Unload(); }
 
-protected:
-    void Adopt(std::unique_ptr<Form> form);
-    Form* Get() const { return form_.get(); }
-
 private:
-    friend class Form;
-    void Retire();
     std::unique_ptr<Form> form_;
 };
 
-template <class T>
-class FormSlot : public FormSlotBase {
-public:
-    T& operator()() {
-        if (!Exists()) Adopt(std::make_unique<T>());
-        return static_cast<T&>(*Get());
-    }
-};
+// Forms with a window; when none is left the program ends.
+int LoadedFormCount();
+// The message loop; returns the exit code once the last form is unloaded.
+int Run();
+// Frees the forms retired by Unload. The loop does it after each message, so
+// that a form may unload itself from inside its own handlers.
+void CollectRetired();
 
 }  // namespace ui

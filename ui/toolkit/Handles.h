@@ -35,12 +35,8 @@ struct CloseGdiObject { void operator()(HGDIOBJ h) const { DeleteObject(h); } };
 struct CloseIcon { void operator()(HICON h) const { DestroyIcon(h); } };
 struct CloseMenu { void operator()(HMENU h) const { DestroyMenu(h); } };
 struct CloseKernelHandle { void operator()(HANDLE h) const { CloseHandle(h); } };
-struct CloseMemoryDc { void operator()(HDC h) const { DeleteDC(h); } };
 struct ReleaseScreenDc { void operator()(HDC h) const { ReleaseDC(nullptr, h); } };
-struct ReleaseCom {
-    template <class I>
-    void operator()(I* p) const { p->Release(); }
-};
+struct ReleaseCom { template <class I> void operator()(I* p) const { p->Release(); } };
 
 using UniqueFont = UniqueHandle<HFONT, CloseGdiObject>;
 using UniqueBrush = UniqueHandle<HBRUSH, CloseGdiObject>;
@@ -48,10 +44,17 @@ using UniquePen = UniqueHandle<HPEN, CloseGdiObject>;
 using UniqueIcon = UniqueHandle<HICON, CloseIcon>;
 using UniqueMenu = UniqueHandle<HMENU, CloseMenu>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseKernelHandle>;
-using UniqueMemoryDc = UniqueHandle<HDC, CloseMemoryDc>;
 using UniqueScreenDc = UniqueHandle<HDC, ReleaseScreenDc>;  // GetDC(nullptr)
 template <class I>
 using UniqueCom = UniqueHandle<I*, ReleaseCom>;
+
+// The handle a map holds for a key, made the first time it is asked for.
+template <class Map, class Make>
+auto Cached(Map& map, const typename Map::key_type& key, Make make) {
+    auto found = map.find(key);
+    if (found == map.end()) found = map.emplace(key, make()).first;
+    return found->second.get();
+}
 
 // BeginPaint/EndPaint for the length of a scope.
 class PaintScope {

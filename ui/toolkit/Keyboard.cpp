@@ -4,32 +4,22 @@
 
 #include <algorithm>
 
+#include "ui/toolkit/Accessibility.h"
+
 namespace ui {
 
-namespace {
-
 constexpr WORD kBothCues = UISF_HIDEFOCUS | UISF_HIDEACCEL;
-
-bool SystemAlwaysShowsCues() {
-    BOOL always = FALSE;
-    return SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &always, 0) && always;
-}
-
-bool (*g_alwaysShowsCues)() = SystemAlwaysShowsCues;
-
-}  // namespace
 
 void Keyboard::Attach(HWND form) {
     form_ = form;
     tabOrder_.clear();
     lastFocus_ = nullptr;
+    cuesInitialised_ = false;
     std::vector<const LiveControl*> tabbable;
     for (const LiveControl& c : controls_) {
         if (c.hwnd && c.design->kind == ControlKind::Button) tabbable.push_back(&c);
     }
-    std::stable_sort(tabbable.begin(), tabbable.end(), [](const LiveControl* a, const LiveControl* b) {
-        return a->design->tabIndex < b->design->tabIndex;
-    });
+    std::ranges::stable_sort(tabbable, {}, [](const LiveControl* c) { return c->design->tabIndex; });
     for (const LiveControl* c : tabbable) tabOrder_.push_back(c->hwnd);
 }
 
@@ -41,22 +31,16 @@ void Keyboard::MoveFocus(bool backwards) const {
     SetFocus(tabOrder_[index]);
 }
 
-void Keyboard::Press(UINT id) const {
-    HWND focus = id == IDOK ? GetFocus() : nullptr;
-    const unsigned flag = id == IDOK ? kDefaultButton : kCancelButton;
-    const LiveControl* button = nullptr;
+LRESULT Keyboard::DefaultId() const {
+    const LiveControl* button = Flagged(kDefaultButton);
+    return button ? MAKELRESULT(button->design->id, DC_HASDEFID) : 0;
+}
+
+const LiveControl* Keyboard::Flagged(unsigned flag) const {
     for (const LiveControl& c : controls_) {
-        if (focus && c.hwnd == focus && c.design->kind == ControlKind::Button) {
-            button = &c;
-            break;
-        }
-        if (!button && (c.design->flags & flag)) button = &c;
+        if (c.hwnd && c.design->kind == ControlKind::Button && (c.design->flags & flag)) return &c;
     }
-    if (!button || !button->hwnd || !IsWindowEnabled(button->hwnd)) return;
-    // Exactly what a click sends, so that the key and the mouse are one
-    // command to everything that sees the window's messages.
-    SendMessageW(form_, WM_COMMAND, MAKEWPARAM(button->design->id, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button->hwnd));
+    return nullptr;
 }
 
 void Keyboard::ShowAsDefault(HWND button) const {
@@ -82,49 +66,28 @@ void Keyboard::Refocus() const {
 
 bool Keyboard::PreTranslate(MSG& msg) {
     if (!form_ || tabOrder_.empty()) return false;
-    FocusCues::KeyPressed(form_, msg);
-    if (msg.message == WM_KEYDOWN) {
-        switch (msg.wParam) {
-        case VK_TAB:
-            // The dialog manager would tab in z-order; ours follows the tab indexes.
-            if ((GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000)) break;
-            MoveFocus((GetKeyState(VK_SHIFT) & 0x8000) != 0);
-            return true;
-        case VK_RETURN:
-            // The dialog manager presses the focused button only while it
-            // looks like the default, and otherwise turns Enter into IDOK.
-            Press(IDOK);
-            return true;
-        case VK_ESCAPE:
-            Press(IDCANCEL);
-            return true;
-        default:
-            break;
-        }
-    }
-    return IsDialogMessageW(form_, &msg) != FALSE;
-}
-
-void FocusCues::SetAlwaysShownSource(bool (*source)()) {
-    g_alwaysShowsCues = source ? source : SystemAlwaysShowsCues;
-}
-
-void FocusCues::Initialise(HWND window) {
-    if (!window || window == initialisedFor_) return;
-    initialisedFor_ = window;
-    // The top-level window passes the state on to every child through
-    // DefWindowProc's WM_UPDATEUISTATE.
-    const WORD action = g_alwaysShowsCues() ? UIS_CLEAR : UIS_INITIALIZE;
-    SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(action, kBothCues), 0);
-}
-
-void FocusCues::KeyPressed(HWND window, const MSG& msg) {
     const bool arrow = msg.wParam >= VK_LEFT && msg.wParam <= VK_DOWN;  // left, up, right, down
     const bool cueKey = msg.message == WM_SYSKEYDOWN ? msg.wParam == VK_MENU
                                                      : msg.message == WM_KEYDOWN && (msg.wParam == VK_TAB || arrow);
     // DefWindowProc sends nothing on when the state is already clear, so a
     // second Tab costs a message and no repaint.
-    if (window && cueKey) SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
+    if (cueKey) SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
+    // The dialog manager would tab in z-order; ours follows the tab indexes.
+    const bool modified = (GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000);
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !modified) {
+        MoveFocus((GetKeyState(VK_SHIFT) & 0x8000) != 0);
+        return true;
+    }
+    return IsDialogMessageW(form_, &msg) != FALSE;
+}
+
+void Keyboard::InitialiseCues() {
+    if (!form_ || cuesInitialised_) return;
+    cuesInitialised_ = true;
+    // The top-level window passes the state on to every child through
+    // DefWindowProc's WM_UPDATEUISTATE.
+    const WORD action = Accessibility().alwaysShowsCues() ? UIS_CLEAR : UIS_INITIALIZE;
+    SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(action, kBothCues), 0);
 }
 
 }  // namespace ui

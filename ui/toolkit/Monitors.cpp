@@ -12,7 +12,7 @@ namespace ui {
 
 namespace {
 
-std::optional<MonitorArea> SystemOfWindow(HWND window, DWORD flags) {
+std::optional<MonitorArea> SystemMonitorOf(HWND window, DWORD flags) {
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     HMONITOR monitor = MonitorFromWindow(window, flags);
@@ -28,6 +28,12 @@ std::optional<UINT> SystemDpiAt(const RECT& rect) {
     UINT x = 0, y = 0;
     if (!forMonitor || !monitor || FAILED(forMonitor(monitor, MDT_EFFECTIVE_DPI, &x, &y)) || !y) return std::nullopt;
     return y;
+}
+
+void SystemScaleNonClient(HWND window) {
+    static const auto enable = UserProc<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling");
+    // It fails for a window of any other DPI awareness, harmlessly.
+    if (enable) enable(window);
 }
 
 }  // namespace
@@ -50,12 +56,8 @@ int SystemMetric(int index, UINT dpi) {
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
 }
 
-MonitorCalls SystemMonitors() {
-    return {&SystemOfWindow, &SystemDpiAt, UserProc<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling")};
-}
-
 MonitorCalls& Monitors() {
-    static MonitorCalls calls = SystemMonitors();
+    static MonitorCalls calls{&SystemMonitorOf, &SystemDpiAt, &SystemScaleNonClient};
     return calls;
 }
 
@@ -69,11 +71,6 @@ POINT MovedOnto(const RECT& window, const RECT& area) {
     };
     return {along(window.left, window.right - window.left, area.left, area.right),
             along(window.top, window.bottom - window.top, area.top, area.bottom)};
-}
-
-void EnableNonClientScaling(HWND window) {
-    // It fails for a window of any other DPI awareness, harmlessly.
-    if (const auto enable = Monitors().enableNonClientDpiScaling) enable(window);
 }
 
 }  // namespace ui

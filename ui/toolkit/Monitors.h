@@ -1,8 +1,7 @@
 // The screen: twips, points and pixels at a DPI, and the monitors, which one
 // holds a window and where a window goes on it. Forms are laid out in twips
-// and converted with the window's DPI, so that they are as large (in inches)
-// on every screen. The monitor calls go through a table that tests can fill
-// with monitors of their own, since Wine has only one.
+// and converted with the window's DPI, to be as large (in inches) on every
+// screen. Tests stand monitors of their own in the table: Wine has one.
 #pragma once
 
 #include <windows.h>
@@ -38,21 +37,15 @@ struct MonitorCalls {
     // The effective DPI of the monitor under a rectangle; nothing where there
     // is none or Windows cannot say (before 8.1).
     std::optional<UINT> (*dpiAt)(const RECT& rect);
-    BOOL(WINAPI* enableNonClientDpiScaling)(HWND window);  // nullptr before Windows 10 1607
+    // On WM_NCCREATE: a per-monitor (v1) window on Windows 10 1607 has its
+    // caption and frame scaled only when it asks; v2 (later Windows) always.
+    void (*scaleNonClient)(HWND window);
 };
-
-// The calls in use, and the system's own for a test to put back.
-MonitorCalls& Monitors();
-MonitorCalls SystemMonitors();
+MonitorCalls& Monitors();  // the calls in use: the system's unless a test has stood its own in
 
 POINT CentredIn(const RECT& area, SIZE size);
 // Where a window goes to lie on an area, moved as little as it can be; one
 // larger than the area keeps its top left corner on it.
 POINT MovedOnto(const RECT& window, const RECT& area);
-
-// On WM_NCCREATE: a per-monitor (v1) window on Windows 10 1607 has its caption
-// and frame scaled with its DPI only when it asks for that there. Per-monitor
-// v2, which later Windows gives the program, scales them anyway.
-void EnableNonClientScaling(HWND window);
 
 }  // namespace ui

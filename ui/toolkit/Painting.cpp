@@ -6,36 +6,10 @@
 
 namespace ui {
 
-namespace {
-
-bool SystemHighContrast() {
-    HIGHCONTRASTW hc{};
-    hc.cbSize = sizeof hc;
-    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
-}
-
-// The setting is the whole session's, so one copy serves every form; each
-// form reads it again on the change messages it receives.
-bool (*g_highContrastSource)() = &SystemHighContrast;
-std::optional<bool> g_highContrast;
-
-bool HighContrast() {
-    if (!g_highContrast) g_highContrast = g_highContrastSource();
-    return *g_highContrast;
-}
-
-// In high contrast each text takes both colours from one system pair, so it
-// meets the contrast the user chose: the form is a button face with button
-// text, as a dialog is, and a panel (with the labels on it) a window with
-// window text.
-COLORREF Chosen(COLORREF design, int system) { return HighContrast() ? GetSysColor(system) : design; }
-
-}  // namespace
-
-void SetHighContrastSource(bool (*source)()) {
-    g_highContrastSource = source ? source : &SystemHighContrast;
-    g_highContrast = g_highContrastSource();
-}
+// In high contrast each text takes both colours from one system pair, to meet
+// the contrast the user chose: the form is a button face with button text, as
+// a dialog is, and a panel (with the labels on it) a window with window text.
+COLORREF Form::Chosen(COLORREF design, int system) const { return highContrast_ ? GetSysColor(system) : design; }
 
 void Form::PaintInto(HDC dc, const RECT* area) {
     RECT client;
@@ -52,8 +26,9 @@ void Form::PaintInto(HDC dc, const RECT* area) {
     }
     for (const LineDesign& line : design_.lines) {
         const int width = std::max(1, MulDiv(line.widthPixels, static_cast<int>(dpi_), kDefaultDpi));
-        UniquePen pen(CreatePen(PS_SOLID, width, Chosen(line.colour, COLOR_BTNTEXT)));  // on the form
-        SelectScope selected(dc, pen.get());
+        const COLORREF colour = Chosen(line.colour, COLOR_BTNTEXT);  // on the form
+        const auto make = [&] { return UniquePen(CreatePen(PS_SOLID, width, colour)); };
+        SelectScope pen(dc, Cached(pens_, {colour, width}, make));
         MoveToEx(dc, TwipsToPixels(line.x1, dpi_), TwipsToPixels(line.y1, dpi_), nullptr);
         LineTo(dc, TwipsToPixels(line.x2, dpi_), TwipsToPixels(line.y2, dpi_));
     }
@@ -78,7 +53,9 @@ HBRUSH Form::OnCtlColorStatic(HDC dc, HWND label) {
 }
 
 void Form::ColoursChanged(bool systemColours) {
-    g_highContrast = g_highContrastSource();
+    // The setting is the session's: read at the window's making, and again
+    // on each change message it receives.
+    highContrast_ = Accessibility().highContrast();
     if (systemColours) {
         // Common controls keep copies of the system colours and hear of a
         // change only from their parent.
@@ -92,9 +69,7 @@ void Form::ColoursChanged(bool systemColours) {
 }
 
 HBRUSH Form::BrushFor(COLORREF colour) {
-    auto found = brushes_.find(colour);
-    if (found != brushes_.end()) return found->second.get();
-    return brushes_.emplace(colour, UniqueBrush(CreateSolidBrush(colour))).first->second.get();
+    return Cached(brushes_, colour, [&] { return UniqueBrush(CreateSolidBrush(colour)); });
 }
 
 }  // namespace ui

@@ -28,10 +28,6 @@ public:
     void SetEnabled(UINT id, bool enabled) {
         EnableMenuItem(menu_.get(), id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     }
-    bool Enabled(UINT id) const {
-        const UINT state = GetMenuState(menu_.get(), id, MF_BYCOMMAND);
-        return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
-    }
 
 private:
     UniqueMenu menu_;

@@ -17,10 +17,9 @@ Fn SystemProc(const wchar_t* module, const char* name) {
 template <class Fn>
 Fn UserProc(const char* name) { return SystemProc<Fn>(L"user32.dll", name); }
 
-// The same from a system DLL the process may not have loaded yet. It is
-// loaded from the system folder and nowhere else, by its full path (the
-// LOAD_LIBRARY_SEARCH_SYSTEM32 flag needs KB2533623 on Windows 7), and stays
-// loaded, so that what is taken from it stays callable.
+// The same from a system DLL the process may not have loaded yet, loaded by
+// its full path in the system folder (LOAD_LIBRARY_SEARCH_SYSTEM32 needs
+// KB2533623 on Windows 7) and kept, so that what it gives stays callable.
 template <class Fn>
 Fn SystemDllProc(const wchar_t* module, const char* name) {
     wchar_t path[MAX_PATH] = {};
