@@ -2,14 +2,16 @@
 
 namespace memory {
 
-void ReadMemoryStatus() {
-    MEMORYSTATUSEX ex{};
-    ex.dwLength = sizeof ex;
-    if (!GlobalMemoryStatusEx(&ex)) return;  // keep the last figures rather than show zeros
-    CopyFigures(ex, Status());
+MemoryCalls& System() {
+    static MemoryCalls calls;
+    return calls;
 }
 
-void CopyFigures(const MEMORYSTATUSEX& system, MEMORYSTATUS& record) {
+void ReadMemoryStatus() {
+    MEMORYSTATUSEX system{};
+    system.dwLength = sizeof system;
+    if (!System().globalMemoryStatus(&system)) return;  // keep the last figures rather than show zeros
+    MEMORYSTATUS& record = Status();
     record.dwMemoryLoad = system.dwMemoryLoad;
     record.dwTotalPhys = system.ullTotalPhys;
     record.dwAvailPhys = system.ullAvailPhys;

@@ -7,12 +7,13 @@
 
 namespace memory {
 
+struct MemoryCalls {
+    BOOL(WINAPI* globalMemoryStatus)(LPMEMORYSTATUSEX status) = &GlobalMemoryStatusEx;
+};
+MemoryCalls& System();  // the calls in use: the system's unless a test has stood its own in
+
 // Fills Status() with the current figures.
 void ReadMemoryStatus();
-
-// The system's answer into the record, field by field; the half of
-// ReadMemoryStatus that tests can feed with figures of their own.
-void CopyFigures(const MEMORYSTATUSEX& system, MEMORYSTATUS& record);
 
 // The user's decimal separator, as the regional settings give it.
 NumberFormat UserNumberFormat();

@@ -24,10 +24,6 @@ public:
 
     MainWindow();
 
-    void timShow_Timer();
-    // The refresh after its query: label, colour, bar and tip from a snapshot.
-    void ShowFigures(const memory::MEMORYSTATUS& status);
-
 protected:
     void Form_Load() override;
     void Form_Unload() override;
@@ -36,6 +32,9 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void timShow_Timer();
+    // The refresh after its query: label, colour, bar and tip from a snapshot.
+    void ShowFigures(const memory::MEMORYSTATUS& status);
     static constexpr UINT kRefreshOnReturn = WM_APP + 1;  // posted to itself: the refresh on return into sight
     // 隐藏 and the menu's 显示界面: the menu offers Show exactly while hidden.
     void SetShown(bool shown);

@@ -98,6 +98,16 @@ memory::MEMORYSTATUS WorkedExample() {
     return s;
 }
 
+// The system's memory figures as a test gives them.
+MEMORYSTATUSEX g_figures{};
+BOOL WINAPI GivenFigures(LPMEMORYSTATUSEX status) { return *status = g_figures, TRUE; }
+// A refresh tick, as the timer sends it, that finds these figures (the
+// test's Faked<memory::MemoryCalls> in place).
+void TickWith(const memory::MEMORYSTATUS& s) {
+    g_figures = {sizeof g_figures, 0, s.dwTotalPhys, s.dwAvailPhys, 0, 0, 0, 0, 0};
+    SendMessageW(Form2().Hwnd(), WM_TIMER, MainWindow::kRefreshTimerId, 0);
+}
+
 // The user's decimal separator, changed as the regional settings change it
 // (the figures are read from there) and put back at the end of the test.
 class DecimalSeparator {
@@ -163,12 +173,14 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBar) {
     memory::MEMORYSTATUS s = WorkedExample();
     Faked<tray::ShellCalls> shell(tray::Shell());
     shell->notify = &NotifyAndKeepTheTip;
-    w.ShowFigures(s);
+    Faked<memory::MemoryCalls> figures(memory::System());
+    figures->globalMemoryStatus = &GivenFigures;
+    TickWith(s);
     EXPECT_EQ(TextOf(w.Control(MainWindow::lblMain)), L"45.25%\n(115.84 MB)");
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624);
     EXPECT_EQ(g_tip, L"岚石阁内存整理\n内存：45.25% 可用");
     s.dwAvailPhys += 1024 * 1024;
-    w.ShowFigures(s);
+    TickWith(s);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 118'624 + 1024);
 }
 
@@ -199,10 +211,12 @@ TEST_F(MainWindowTest, ANewDecimalSeparatorIsTakenOnceTheRegionalSettingsAnnounc
     HWND label = w.Control(MainWindow::lblMain);
     DecimalSeparator comma(L",");
     ASSERT_TRUE(comma.changed);
-    w.ShowFigures(WorkedExample());
+    Faked<memory::MemoryCalls> figures(memory::System());
+    figures->globalMemoryStatus = &GivenFigures;
+    TickWith(WorkedExample());
     EXPECT_EQ(TextOf(label), L"45.25%\n(115.84 MB)") << "the separator is read on every tick";
     SendMessageW(w.Hwnd(), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"intl"));
-    w.ShowFigures(WorkedExample());
+    TickWith(WorkedExample());
     EXPECT_EQ(TextOf(label), L"45,25%\n(115,84 MB)");
 }
 
@@ -220,9 +234,12 @@ TEST(ReadMemoryStatus, EachOfTheSystemsFiguresLandsInItsOwnField) {
     // of address space: no two alike, and none fits in 32 bits.
     const MEMORYSTATUSEX system{sizeof(MEMORYSTATUSEX), 55, 34'359'738'368, 12'884'901'888, 68'719'476'736,
                                 42'949'672'960, 140'737'488'224'256, 140'000'000'000'000, 0};
-    memory::MEMORYSTATUS record{64, 0, 0, 0, 0, 0, 0, 0};  // the length is set once, by the main window
-    memory::CopyFigures(system, record);
-    const auto fields = std::bit_cast<std::array<std::uint64_t, 8>>(record);
+    memory::Status() = {64, 0, 0, 0, 0, 0, 0, 0};  // the length is set once, by the main window
+    Faked<memory::MemoryCalls> figures(memory::System());
+    figures->globalMemoryStatus = &GivenFigures;
+    g_figures = system;
+    memory::ReadMemoryStatus();
+    const auto fields = std::bit_cast<std::array<std::uint64_t, 8>>(memory::Status());
     // The record's fields in their order: length, load, physical, commit, address space.
     EXPECT_EQ(fields, (std::array<std::uint64_t, 8>{64, 55, 34'359'738'368, 12'884'901'888, 68'719'476'736,
                                                      42'949'672'960, 140'737'488'224'256, 140'000'000'000'000}));
@@ -395,7 +412,9 @@ TEST_F(MainWindowTest, InHighContrastEveryTextTakesOneOfTheUsersPairsUntilItIsTu
     MainWindow& w = Form2();
     ui::Form1().Load();
     arrange::Form3().Load();
-    w.ShowFigures(WorkedExample());  // the figure in orange
+    Faked<memory::MemoryCalls> figures(memory::System());
+    figures->globalMemoryStatus = &GivenFigures;
+    TickWith(WorkedExample());  // the figure in orange
     w.Show();
     HWND figure = w.Control(MainWindow::lblMain);
     UpdateWindow(w.Hwnd());
@@ -499,7 +518,7 @@ TEST_F(MainWindowTest, QuittingOrTheSessionsEndRemovesTheIconAndUnloadsEverythin
     for (const UINT msg : {static_cast<UINT>(WM_COMMAND), static_cast<UINT>(WM_ENDSESSION)}) {
         HWND hwnd = Form2().Hwnd();
         ui::Form1().Load();  // the start window, still open
-        Form2().timShow_Timer();
+        SendMessageW(hwnd, WM_TIMER, MainWindow::kRefreshTimerId, 0);
         bool sawQuit = false;
         SendMessageW(hwnd, msg, msg == WM_COMMAND ? WPARAM{MainWindow::mnuQuit} : TRUE, 0);
         EXPECT_FALSE(IsWindow(hwnd)) << msg;
@@ -642,7 +661,7 @@ protected:
         HWND hwnd = Form2().Hwnd();
         const auto refreshed = [&] { return TextOf(Form2().Control(MainWindow::lblMain)) != L"45.25%\n(115.84 MB)"; };
         for (const Step& step : steps) {
-            Form2().ShowFigures(WorkedExample());
+            Form2().SetCaption(MainWindow::lblMain, L"45.25%\n(115.84 MB)");  // no refresh here shows it
             step.send(hwnd);
             EXPECT_FALSE(refreshed()) << step.what << ": refreshed inside the notice";
             EXPECT_EQ(Ticking(hwnd), step.after != Paused) << step.what;
@@ -662,6 +681,8 @@ TEST_F(Presence, OutOfSightNothingTicksAndBackInSightEverythingIsCurrentAtOnceAn
          {[](HWND h) { SendPower(h, PBT_APMSUSPEND); }, Paused, "asleep"},
          {[](HWND h) { SendPower(h, PBT_APMRESUMEAUTOMATIC); }, Paused, "woken unattended (a timer, the network)"},
          {[](HWND h) { SendPower(h, PBT_APMRESUMESUSPEND); }, Back, "woken by the user, or joined"},
+         {[](HWND h) { SendPower(h, PBT_APMSUSPEND), SendPower(h, PBT_APMRESUMEAUTOMATIC); }, Paused, "again unattended"},
+         {[](HWND h) { SendSession(h, WTS_SESSION_UNLOCK, 1); }, Back, "unlocked: the user is there"},
          {[](HWND h) { SendDisplay(h, kSessionDisplay, 0); }, Paused, "the display off"},
          {[](HWND h) { SendDisplay(h, kSessionDisplay, 2); }, Back, "dimmed, it shows the figures"},
          {[](HWND h) { SendDisplay(h, {0xa7ad8041, 0xb45a, 0x4cae, {0x87, 0xa3, 0xee, 0xcb, 0xb4, 0x68, 0xa9, 0xe1}}, 0); },

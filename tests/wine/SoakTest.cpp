@@ -25,7 +25,7 @@ SIZE_T PrivateBytes() {
 // a font, brush or DC leaked per paint shows up as growth. The figure's
 // text and colour alternate so the resize and recolour paths run as well.
 void TickAndPaint(MainWindow& w, int i) {
-    w.timShow_Timer();
+    SendMessageW(w.Hwnd(), WM_TIMER, MainWindow::kRefreshTimerId, 0);
     if (i % 2) {
         w.SetCaption(MainWindow::lblMain, L"12.34%\n(5678.90 MB)");
         w.SetForeColour(MainWindow::lblMain, 0x000000FF);
@@ -51,7 +51,10 @@ TEST(Soak, TenThousandTicksLeaveThePrivateMemoryWhereItWas) {
     PumpFor(100);
     const SIZE_T grown = PrivateBytes() > warm ? PrivateBytes() - warm : 0;
     RecordProperty("growth_bytes", static_cast<int>(grown));
-    EXPECT_LT(grown, 64u * 1024u) << "private memory grew by " << grown << " bytes";
+    // A leak per tick grows by megabytes (a brush a paint: 2.4 MB). Wine's
+    // heap takes a new 64 KiB block now and then, once for good in a run
+    // (seen once in about eight; 40,000 ticks grew no further): one is allowed.
+    EXPECT_LE(grown, 64u * 1024u) << "private memory grew by " << grown << " bytes";
     Form2.Unload();
     PumpFor(50);
 }

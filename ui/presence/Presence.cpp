@@ -137,9 +137,13 @@ void Presence::OnSessionChange(WPARAM change) {
     if (change == WTS_CONSOLE_DISCONNECT || change == WTS_REMOTE_DISCONNECT) disconnected_ = true;
     const bool connect = change == WTS_CONSOLE_CONNECT || change == WTS_REMOTE_CONNECT;
     if (connect) disconnected_ = false;
-    // Windows 7's monitor is the console's: one that went off while the user
-    // was away or elsewhere may never say it came back on here.
-    if (windows7_ && (connect || change == WTS_SESSION_UNLOCK)) displayOff_ = false;
+    // Someone unlocked or connected: the user is there, whatever a wake that
+    // came without them left behind. Windows 7's monitor is the console's: one
+    // that went off while the user was away or elsewhere may never say it
+    // came back on here.
+    const bool present = connect || change == WTS_SESSION_UNLOCK;
+    if (present) suspended_ = false;
+    if (windows7_ && present) displayOff_ = false;
     ReadSession();
 }
 
