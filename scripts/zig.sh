@@ -49,17 +49,27 @@ fi
 
 # --- Zig ------------------------------------------------------------------------
 # npm ci installs exactly what the lock names, from a copy of the lock beside
-# the installed tree; a changed lock installs anew.
-mkdir -p "$HOME_DIR"
-if [ ! -x "$ZIG" ] || ! cmp -s "$LOCK_DIR/package-lock.json" "$HOME_DIR/package-lock.json"; then
+# the installed tree; a changed lock installs anew, and so does a binary that
+# is not the one locked (npm checks the package's integrity as it installs).
+install() {
   echo "zig.sh: installing Zig into $HOME_DIR" >&2
+  mkdir -p "$HOME_DIR"
   cp "$LOCK_DIR/package.json" "$LOCK_DIR/package-lock.json" "$HOME_DIR/"
   (cd "$HOME_DIR" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >&2)
-fi
+}
+verified() {
+  [ -x "$ZIG" ] && [ "$(sha256sum "$ZIG" | cut -d' ' -f1)" = "$ZIG_SHA256" ]
+}
 
-actual=$(sha256sum "$ZIG" | cut -d' ' -f1)
-if [ "$actual" != "$ZIG_SHA256" ]; then
-  echo "zig.sh: $ZIG has SHA-256 $actual, want $ZIG_SHA256: not using it" >&2
-  exit 1
+if [ ! -x "$ZIG" ] || ! cmp -s "$LOCK_DIR/package-lock.json" "$HOME_DIR/package-lock.json"; then
+  install
+fi
+if ! verified; then
+  echo "zig.sh: $ZIG is not the Zig locked (SHA-256 $ZIG_SHA256)" >&2
+  install
+  if ! verified; then
+    echo "zig.sh: $ZIG has SHA-256 $(sha256sum "$ZIG" | cut -d' ' -f1), want $ZIG_SHA256: not using it" >&2
+    exit 1
+  fi
 fi
 echo "$ZIG"
