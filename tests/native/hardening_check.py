@@ -6,16 +6,19 @@ asks for them, and for the imports it is allowed to have.
 
 LINK_MAP is ld's map with its cross reference table (-Map, --cref), which
 names the files that refer to each import; it defaults to its place in the
-CMake build tree of EXE. That the search path is restricted before any DLL
+CMake build tree of EXE. The ARM64 build's linker (Zig's lld) writes no such
+map: there the objects and libraries of the build tree that EXE links are
+read with llvm-nm instead. That the search path is restricted before any DLL
 loads at run time is seen by running the program (dll_search_check.py).
 """
 
 import argparse
 import functools
+import glob
 import os
 import re
 
-from pe_image import SYSTEM_DLLS, Image, Report, default_beside, run, undecorated
+from pe_image import SYSTEM_DLLS, Image, Report, default_beside, run, undecorated, undefined_in, zig_def_names
 
 parser = argparse.ArgumentParser()
 parser.add_argument("exe")
@@ -33,7 +36,7 @@ report.info("%s build" % image.arch)
 wanted = ["DYNAMIC_BASE", "NX_COMPAT"]
 # High-entropy ASLR is a 64-bit feature; a 32-bit program instead asks for
 # the 4 GB address space it gets on 64-bit Windows.
-if image.arch == "x64":
+if image.is_64bit:
     wanted.insert(0, "HIGH_ENTROPY_VA")
 chars = pe.OPTIONAL_HEADER.DllCharacteristics
 for name in wanted:
@@ -103,6 +106,8 @@ def is_toolchain(file, dirs):
 @functools.lru_cache(maxsize=None)
 def wide_names(dll):
     """The functions the import library of DLL defines."""
+    if image.arch == "arm64":
+        return zig_def_names(dll)
     lib = run([image.tool("g++"), "-print-file-name=lib%s.a" % dll[:-len(".dll")]]).strip()
     if not os.path.isabs(lib):   # not found: g++ prints the bare name
         return None
@@ -129,7 +134,26 @@ for dll, fn in ansi:
         suspects.append((dll, fn))
     else:
         report.ok("%s!%s has no W form" % (dll, fn))
-if suspects and not os.path.isfile(link_map):
+def own_files():
+    """The ARM64 build's files of ours that EXE links: the layers' static
+    libraries beside it (not import libraries) and the program's objects."""
+    build = os.path.dirname(os.path.abspath(args.exe))
+    libraries = [f for f in glob.glob(os.path.join(build, "lib*.a")) if not f.endswith(".dll.a")]
+    return libraries + glob.glob(os.path.join(build, "CMakeFiles", "memory_arrange.dir", "**", "*.obj"),
+                                 recursive=True)
+
+
+if suspects and image.arch == "arm64":
+    files = own_files()
+    table = undefined_in(files)
+    report.check(files, "%d files of ours read for their imports" % len(files),
+                 "no objects or libraries beside %s to tell who imports %s"
+                 % (args.exe, ", ".join(fn for _, fn in suspects)))
+    for dll, fn in suspects if files else []:
+        ours = sorted(os.path.basename(f) for f in table.get(fn, ()))
+        report.check(not ours, "%s!%s comes from the toolchain's run-time: no file of ours refers to it" % (dll, fn),
+                     "%s!%s imported although %sW exists, by %s" % (dll, fn, fn[:-1], ", ".join(ours)))
+elif suspects and not os.path.isfile(link_map):
     report.fail("no link map %s to tell who imports %s" % (link_map, ", ".join(fn for _, fn in suspects)))
 elif suspects:
     table, dirs = referrers(link_map), toolchain_dirs()

@@ -1,6 +1,7 @@
 """What the checks of the built program share: the image read with pefile
 (Debian's python3-pefile, so run them with /usr/bin/python3), the ok/FAIL
-report, and the MinGW tools of the image's architecture.
+report, and the MinGW tools of the image's architecture (the ARM64 build's
+Zig has none of them: what those checks read comes from Zig's sources there).
 
 pefile reads the file itself, so the checks do not depend on how a binutils
 release prints it (2.44's objdump -p added a column to the import table).
@@ -27,7 +28,9 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "comctl
 ARCHES = {
     pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]: ("x64", "x86_64-w64-mingw32", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
     pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"]: ("x86", "i686-w64-mingw32", pefile.OPTIONAL_HEADER_MAGIC_PE),
+    pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_ARM64"]: ("arm64", "aarch64-w64-mingw32", pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
 }
+ZIG_SH = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts", "zig.sh")
 
 
 class Report:
@@ -78,7 +81,8 @@ class Image:
             sys.exit(1)
         machine = self.pe.FILE_HEADER.Machine
         if machine not in ARCHES:
-            report.fail("%s is built for machine 0x%04x, not x86-64 (0x8664) or x86 (0x014c)" % (path, machine))
+            report.fail("%s is built for machine 0x%04x, not x86-64 (0x8664), x86 (0x014c) or ARM64 (0xaa64)"
+                        % (path, machine))
             sys.exit(1)
         self.arch, self.triplet, magic = ARCHES[machine]
         if self.pe.OPTIONAL_HEADER.Magic != magic:
@@ -98,6 +102,10 @@ class Image:
 
     def tool(self, name):
         return "%s-%s" % (self.triplet, name)
+
+    @property
+    def is_64bit(self):
+        return self.pe.OPTIONAL_HEADER.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS
 
     def function_name(self, symbol):
         """The C name behind an object file's symbol: no import prefix, and on
@@ -124,3 +132,43 @@ def run(command):
 
 def default_beside(exe, *parts):
     return os.path.join(os.path.dirname(os.path.abspath(exe)), *parts)
+
+
+def zig_def_names(dll):
+    """The functions the ARM64 build's import library of DLL has: Zig makes
+    it from mingw-w64's module definition under its lib/libc/mingw/, where a
+    name stands first on its line, bare or in an architecture macro
+    (F64(name)); None when Zig has no definition of DLL."""
+    zig = run([ZIG_SH, "--installed"]).strip()
+    base = os.path.join(os.path.dirname(zig), "lib", "libc", "mingw", "lib-common", dll[:-len(".dll")])
+    for path in (base + ".def", base + ".def.in"):
+        if os.path.isfile(path):
+            break
+    else:
+        return None
+    names, exports = set(), False
+    with open(path, encoding="utf-8", errors="replace") as lines:
+        for line in lines:
+            if re.match(r"\s*EXPORTS\b", line):
+                exports = True
+                continue
+            found = re.match(r"\s*(?:F\w*\()?([A-Za-z_]\w*)", line) if exports else None
+            if found:
+                names.add(found.group(1))
+    return names
+
+
+def undefined_in(files):
+    """{function: files among FILES (objects and static libraries) that
+    refer to it or to its import}, read with LLVM's nm."""
+    table = {}
+    if not files:
+        return table
+    out = run(["llvm-nm", "-u", "-A", "--format=posix"] + sorted(files))
+    for line in out.splitlines():
+        # "lib.a[member.obj]: symbol U" or "file.obj: symbol U"
+        where, _, rest = line.rpartition(": ")
+        words = rest.split()
+        if words:
+            table.setdefault(undecorated(words[0]), set()).add(re.sub(r"\[[^][]*\]$", "", where))
+    return table

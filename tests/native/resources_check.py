@@ -19,7 +19,7 @@ MAX_BYTES = 400 * 1024
 PRODUCT = "岚石阁内存整理"
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = (
     pefile.RESOURCE_TYPE[t] for t in ("RT_ICON", "RT_GROUP_ICON", "RT_VERSION", "RT_MANIFEST"))
-MANIFEST_ARCH = {"x64": "amd64", "x86": "x86"}
+MANIFEST_ARCH = {"x64": "amd64", "x86": "x86", "arm64": "arm64"}
 
 exe, src = sys.argv[1:3]
 report = Report()
@@ -47,10 +47,18 @@ resources = read_resources()
 
 # --- headers ------------------------------------------------------------------
 
-report.ok({"x64": "x86-64", "x86": "x86 (32-bit)"}[image.arch] + " Windows executable")
+report.ok({"x64": "x86-64", "x86": "x86 (32-bit)", "arm64": "ARM64"}[image.arch] + " Windows executable")
 subsystem = pe.OPTIONAL_HEADER.Subsystem
 report.check(subsystem == pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_GUI"],
              "Windows GUI subsystem (no console window)", "subsystem %d, want 2 (Windows GUI)" % subsystem)
+# ARM64 programs run from Windows 10 on, and that build's header says so
+# (windows7_check.py reads the Windows 7 floor of the others).
+if image.arch == "arm64":
+    for field in ("Subsystem", "OperatingSystem"):
+        version = "%d.%d" % (getattr(pe.OPTIONAL_HEADER, "Major%sVersion" % field),
+                             getattr(pe.OPTIONAL_HEADER, "Minor%sVersion" % field))
+        report.check(version == "10.0", "%s version 10.0 (Windows 10)" % field,
+                     "%s version %s, want 10.0 (Windows 10, the first to run ARM64 programs)" % (field, version))
 size = os.path.getsize(exe)
 report.check(size < MAX_BYTES, "size %d bytes, under %d" % (size, MAX_BYTES),
              "size %d bytes, not under %d (400 KiB)" % (size, MAX_BYTES))

@@ -2,7 +2,8 @@
 """Checks that the built program can start on Windows 7 SP1: its header asks
 for no newer system, and every function it imports is one that Windows 7 has
 (tests/native/windows7-imports.txt, from Microsoft's documentation). Works for
-the x86-64 and the 32-bit x86 build alike.
+the x86-64 and the 32-bit x86 build alike (the ARM64 build's floor is Windows
+10: resources_check.py reads its header).
 
     windows7_check.py EXE [LIST]
 """
