@@ -9,6 +9,7 @@
 #include <oleacc.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arrange/ArrangeWindow.h"
@@ -48,6 +49,9 @@ HRESULT RecordClear(HWND hwnd, const GUID* properties, int count) {
     return S_OK;
 }
 
+// What the service was asked since the last look.
+std::vector<Call> Taken() { return std::exchange(g_calls, {}); }
+
 LPVOID WINAPI NoPages(LPVOID, SIZE_T, DWORD, DWORD) { return nullptr; }
 
 LRESULT AskForObject(HWND hwnd) { return SendMessageW(hwnd, WM_GETOBJECT, 0, OBJID_CLIENT); }
@@ -73,25 +77,17 @@ protected:
 };
 
 TEST_F(Annotations, TheStartWindowIsNamedWhenAClientFirstAsksAndTheNameGoesWithIt) {
-    ui::Form1().Show();
-    HWND start = ui::Form1().Hwnd();
-    EXPECT_EQ(g_calls, std::vector<Call>{}) << "before any client asked";
-    EXPECT_EQ(AskForObject(start), 0) << "the system's own object answers";
-    AskForObject(start);
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"name", start, L"岚石阁内存整理"}}));
-
-    g_calls.clear();
-    ui::Form1.Unload();  // the name goes with the window
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear name", start, L""}}));
-
-    // Where the service knows no LiveSetting, the name still goes.
-    g_windows7 = true;
-    ui::Form1().Show();
-    AskForObject(ui::Form1().Hwnd());
-    start = ui::Form1().Hwnd();
-    g_calls.clear();
-    ui::Form1.Unload();
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear name", start, L""}}));
+    for (const bool windows7 : {false, true}) {  // where the service knows no LiveSetting, the name still goes
+        g_windows7 = windows7;
+        ui::Form1().Show();
+        HWND start = ui::Form1().Hwnd();
+        EXPECT_EQ(Taken(), std::vector<Call>{}) << "before any client asked";
+        EXPECT_EQ(AskForObject(start), 0) << "the system's own object answers";
+        AskForObject(start);
+        EXPECT_EQ(Taken(), (std::vector<Call>{{"name", start, L"岚石阁内存整理"}}));
+        ui::Form1.Unload();  // the name goes with the window
+        EXPECT_EQ(Taken(), (std::vector<Call>{{"clear name", start, L""}})) << "Windows 7: " << windows7;
+    }
 }
 
 TEST_F(Annotations, TheArrangeWindowIsCalledByItsStatusWhoseLabelIsALiveRegion) {
@@ -100,13 +96,11 @@ TEST_F(Annotations, TheArrangeWindowIsCalledByItsStatusWhoseLabelIsALiveRegion) 
     HWND window = arrange::Form3().Hwnd();
     HWND label = GetDlgItem(window, arrange::ArrangeWindow::Label1);
     EXPECT_EQ(AskForObject(window), 0);
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"name", window, L"正在整理内存，请稍等..."}, {"live", label, L""}}));
-    g_calls.clear();
+    EXPECT_EQ(Taken(), (std::vector<Call>{{"name", window, L"正在整理内存，请稍等..."}, {"live", label, L""}}));
     Tick();
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"name", window, L"内存整理完毕！单击窗体返回"}, {"live", label, L""}}));
-    g_calls.clear();
+    EXPECT_EQ(Taken(), (std::vector<Call>{{"name", window, L"内存整理完毕！单击窗体返回"}, {"live", label, L""}}));
     arrange::Form3.Unload();
-    EXPECT_EQ(g_calls, (std::vector<Call>{{"clear name", window, L""}, {"clear live", label, L""}}));
+    EXPECT_EQ(Taken(), (std::vector<Call>{{"clear name", window, L""}, {"clear live", label, L""}}));
 
     // With no client yet, only a screen reader that is on has it annotated.
     testing_support::Faked<arrange::MemoryCalls> memory(arrange::Memory());
@@ -119,7 +113,7 @@ TEST_F(Annotations, TheArrangeWindowIsCalledByItsStatusWhoseLabelIsALiveRegion) 
         const std::vector<Call> expected{
             {"name", arrange::Form3().Hwnd(), L"可用内存不足，整理未完成！单击窗体返回"},
             {"live", GetDlgItem(arrange::Form3().Hwnd(), arrange::ArrangeWindow::Label1), L""}};
-        EXPECT_EQ(g_calls, screenReader ? expected : std::vector<Call>{}) << screenReader;
+        EXPECT_EQ(Taken(), screenReader ? expected : std::vector<Call>{}) << screenReader;
         arrange::Form3.Unload();
     }
 }

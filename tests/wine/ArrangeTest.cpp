@@ -185,24 +185,16 @@ TEST_F(Arrange, WhileItWaitsAClickACloseOrAKeyIsIgnored) {
     EXPECT_EQ(g_block.allocations, 1);
 }
 
-// The active window at the moment the main window hides: the window a hidden
-// active window would hand the activation to is another program's on Windows.
-HWND g_activeAtHide;
-LRESULT CALLBACK NoteActiveAtHide(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR) {
-    if (msg == WM_SHOWWINDOW && !wParam) g_activeAtHide = GetActiveWindow();
-    if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &NoteActiveAtHide, id);
-    return DefSubclassProc(hwnd, msg, wParam, lParam);
-}
-
 TEST_F(Arrange, TheWaitingWindowIsActiveBeforeTheMainWindowHidesAndKeepsTheKeyboard) {
     Form3.Unload();
     ui::Form2().Show();
     ASSERT_EQ(GetActiveWindow(), ui::Form2().Hwnd());
-    g_activeAtHide = nullptr;
-    SetWindowSubclass(ui::Form2().Hwnd(), &NoteActiveAtHide, 1, 0);
+    // The active window at the moment the main window hides: the window a hidden
+    // active window would hand the activation to is another program's on Windows.
+    HWND activeAtHide = nullptr;
+    MessageLog hidden(ui::Form2().Hwnd(), WM_SHOWWINDOW, [&] { activeAtHide = GetActiveWindow(); });
     arrange::cmdArrange_Click(ui::Form2());
-    RemoveWindowSubclass(ui::Form2().Hwnd(), &NoteActiveAtHide, 1);
-    EXPECT_EQ(g_activeAtHide, Form3().Hwnd());
+    EXPECT_EQ(activeAtHide, Form3().Hwnd());
     // A disabled window cannot be activated on Windows, whatever Wine allows.
     EXPECT_TRUE(IsWindowEnabled(Form3().Hwnd()));
     PumpFor(50);

@@ -218,27 +218,13 @@ TEST_F(Lifecycle, AnAutosizedLabelFitsItsTextAndAnUnchangedTextChangesNothing) {
     GetWindowRect(label, &two);
     EXPECT_GT(two.right - two.left, one.right - one.left);
     EXPECT_GT(two.bottom - two.top, one.bottom - one.top);
-    wchar_t text[64] = {};
-    GetWindowTextW(label, text, 64);
-    EXPECT_STREQ(text, L"12.34%\n(5678.00 MB)");
+    EXPECT_EQ(testing_support::TextOf(label), L"12.34%\n(5678.00 MB)");
 
     // Paint the label, then set the same text: nothing is invalidated again.
     UpdateWindow(label);
     form.SetCaption(1, L"12.34%\n(5678.00 MB)");
     RECT dirty;
     EXPECT_FALSE(GetUpdateRect(label, &dirty, FALSE));
-}
-
-TEST(PopupMenus, ItemsKeepTheirEnabledState) {
-    constexpr ui::MenuItemDesign items[] = {{10, L"A(&A)", false}, {0, nullptr, false}, {11, L"B(&B)", true}};
-    ui::PopupMenu menu(items);
-    const auto state = [&](UINT at) { return GetMenuState(menu.Handle(), at, MF_BYPOSITION); };
-    EXPECT_EQ(GetMenuItemCount(menu.Handle()), 3);
-    EXPECT_EQ(state(0) & MF_GRAYED, static_cast<UINT>(MF_GRAYED));
-    EXPECT_EQ(state(2) & MF_GRAYED, 0u);
-    menu.SetEnabled(10, true);
-    EXPECT_EQ(state(0) & MF_GRAYED, 0u);
-    EXPECT_EQ(state(1) & MF_SEPARATOR, static_cast<UINT>(MF_SEPARATOR));
 }
 
 TEST_F(Lifecycle, AMissingFaceIsAskedForByItsFallbackAndOneThatIsThereByItsName) {
