@@ -51,10 +51,10 @@ TEST(Soak, TenThousandTicksLeaveThePrivateMemoryWhereItWas) {
     PumpFor(100);
     const SIZE_T grown = PrivateBytes() > warm ? PrivateBytes() - warm : 0;
     RecordProperty("growth_bytes", static_cast<int>(grown));
-    // A leak per tick grows by megabytes (a brush a paint: 2.4 MB). Wine's
-    // heap takes a new 64 KiB block now and then, once for good in a run
-    // (seen once in about eight; 40,000 ticks grew no further): one is allowed.
-    EXPECT_LE(grown, 64u * 1024u) << "private memory grew by " << grown << " bytes";
+    // A handle or brush leaked per tick or paint grows it by megabytes (a
+    // brush a paint: 2.4 MB). Wine's heap takes a block now and then, once
+    // for good: 8 to 80 KiB seen, and 40,000 ticks grew no further after it.
+    EXPECT_LE(grown, 256u * 1024u) << "private memory grew by " << grown << " bytes";
     Form2.Unload();
     PumpFor(50);
 }
