@@ -73,8 +73,8 @@ bool Keyboard::PreTranslate(MSG& msg) {
     // second Tab costs a message and no repaint.
     if (cueKey) SendMessageW(form_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, kBothCues), 0);
     // The dialog manager would tab in z-order; ours follows the tab indexes.
-    const bool modified = (GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000);
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !modified) {
+    const bool tab = msg.message == WM_KEYDOWN && msg.wParam == VK_TAB;
+    if (tab && !(GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000)) {
         MoveFocus((GetKeyState(VK_SHIFT) & 0x8000) != 0);
         return true;
     }
