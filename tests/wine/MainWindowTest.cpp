@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, ATickShowsItsSnapshotsFiguresAndMovesTheBar) {
 
 // The bar's tip sits in the bar's window procedure: a move of the mouse over
 // the bar, as the system sends it, shows it.
-TEST_F(MainWindowTest, TheBarsTipShowsWhenTheMouseMovesOverTheBar) {
+TEST_F(MainWindowTest, TheBarsTipShowsWhenTheLoopRelaysTheMouseOverTheBar) {
     MainWindow& w = Form2();
     w.Show();
     HWND bar = w.Control(MainWindow::pgbMem);
@@ -189,7 +189,10 @@ TEST_F(MainWindowTest, TheBarsTipShowsWhenTheMouseMovesOverTheBar) {
         }
         return std::wstring();
     };
-    SendMessageW(bar, WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2));
+    // As the loop has it from GetMessage, on its way to the bar.
+    MSG move{bar, WM_MOUSEMOVE, 0, MAKELPARAM((r.right - r.left) / 2, (r.bottom - r.top) / 2), GetTickCount(),
+             {(r.left + r.right) / 2, (r.top + r.bottom) / 2}};
+    w.PreTranslate(move);
     EXPECT_TRUE(PumpUntil([&] { return !shownTip().empty(); }, 5000));
     EXPECT_EQ(shownTip(), L"深色部分为可用内存，浅色部分为已用内存");
 }

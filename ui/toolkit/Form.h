@@ -54,9 +54,13 @@ public:
     void SetControlTip(int id, const wchar_t* text);  // the progress bar's
 
     // The form whose window this is, if any: the message loop hands it the
-    // keys on their way to the focused control.
+    // mouse on its way to the controls' tip and the keys on their way to the
+    // focused control.
     static Form* Of(HWND window);
-    bool PreTranslate(MSG& msg) { return keys_.PreTranslate(msg); }
+    bool PreTranslate(MSG& msg) {
+        RelayToTip(msg);
+        return keys_.PreTranslate(msg);
+    }
     // Set going with the window when enabled before it.
     void AddTimer(Timer& timer) { timers_.push_back(&timer); }
 
@@ -100,6 +104,7 @@ private:
     COLORREF Chosen(COLORREF design, int system) const;  // the design's, or the user's in high contrast
     void LoadIcons();
     void Fit(LiveControl& c) { fonts_.Fit(c, c.neighbourId ? Find(c.neighbourId) : nullptr); }
+    void RelayToTip(const MSG& msg) const;  // the mouse's messages, for the controls' tip
     HBRUSH BrushFor(COLORREF colour);
     LiveControl* Find(int id, HWND hwnd = nullptr) const;  // by id, or by window when one is given
 
