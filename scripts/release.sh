@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the x86-64 and the 32-bit x86 program from a clean tree of the
-# current commit and writes the release under build/release/:
-#   岚石阁内存整理-VERSION-x64.zip, 岚石阁内存整理-VERSION-x86.zip  (the exe and 说明.txt)
+# Builds the x86-64, the 32-bit x86 and the ARM64 program from a clean tree
+# of the current commit and writes the release under build/release/:
+#   岚石阁内存整理-VERSION-x64.zip, -x86.zip, -arm64.zip  (the exe and 说明.txt)
 #   SHA256SUMS
 # The same commit gives the same bytes: the programs are reproducible, and
 # the zips' entries carry the commit's time (SOURCE_DATE_EPOCH).
@@ -32,7 +32,8 @@ git archive --format=tar "$commit" | tar -C "$work/src" -xf -
 mkdir -p "$out"
 rm -f "$out/$product"-*.zip "$out/SHA256SUMS"
 for build in x64:windows:"64 位版（x64）":"the 64-bit build (x64)" \
-             x86:windows-x86:"32 位版（x86）":"the 32-bit build (x86)"; do
+             x86:windows-x86:"32 位版（x86）":"the 32-bit build (x86)" \
+             arm64:windows-arm64:"ARM64 版（arm64）":"the ARM64 build (arm64)"; do
   IFS=: read -r arch preset arch_zh arch_en <<<"$build"
   echo "== release: $arch ($preset)"
   (cd "$work/src" &&
@@ -49,6 +50,7 @@ for build in x64:windows:"64 位版（x64）":"the 64-bit build (x64)" \
   python3 "$work/src/scripts/make_zip.py" "$out/$product-$version-$arch.zip" "$SOURCE_DATE_EPOCH" \
           "$stage/$product.exe" "$stage/说明.txt"
 done
-(cd "$out" && sha256sum "$product-$version-x64.zip" "$product-$version-x86.zip" >SHA256SUMS)
+(cd "$out" && sha256sum "$product-$version-x64.zip" "$product-$version-x86.zip" "$product-$version-arm64.zip" \
+   >SHA256SUMS)
 echo "release: commit $commit, in $out:"
 (cd "$out" && cat SHA256SUMS)
