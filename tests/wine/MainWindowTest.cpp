@@ -114,6 +114,9 @@ struct AtExit {
     Undo undo;
     ~AtExit() { undo(); }
 };
+// Clang before 17 deduces no aggregate's arguments (the ARM64 build's Zig is clang 16).
+template <class Undo>
+AtExit(Undo) -> AtExit<Undo>;
 
 class MainWindowTest : public ::testing::Test {
 protected:
