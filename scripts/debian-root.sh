@@ -64,7 +64,7 @@ host_install() {
 # (jar, python, i386...).
 binfmt_register() {
   local qemu_arch=$1 dir=/proc/sys/fs/binfmt_misc line
-  host_install qemu-aarch64-static qemu-user-static
+  host_install "qemu-$qemu_arch-static" qemu-user-static
   [ -e "$dir/register" ] || mount -t binfmt_misc binfmt_misc "$dir"
   if [ -e "$dir/qemu-$qemu_arch" ]; then
     if ! grep -q '^flags:.*F' "$dir/qemu-$qemu_arch"; then
@@ -78,13 +78,6 @@ binfmt_register() {
   printf '%s\n' "$line" >"$dir/register"
   echo "debian-root: registered qemu-$qemu_arch with binfmt_misc"
 }
-if [ "$foreign" = 1 ]; then
-  case $arch in
-    arm64) binfmt_register aarch64 ;;
-    *) echo "debian-root: no emulator known for $arch" >&2; exit 2 ;;
-  esac
-fi
-
 : "${DEBIAN_MIRROR:=http://deb.debian.org/debian}"
 roots=$repo/build/roots
 root=$roots/$release
@@ -95,6 +88,12 @@ mkdir -p "$roots"
 # the run.
 exec 7>"$roots/$release.lock"
 flock 7
+if [ "$foreign" = 1 ]; then
+  case $arch in
+    arm64) binfmt_register aarch64 ;;
+    *) echo "debian-root: no emulator known for $arch" >&2; exit 2 ;;
+  esac
+fi
 
 # A root is ready once debootstrap has finished and the stamp is written; a
 # half-made one (an interrupted run) is made again. It is never removed while
