@@ -9,6 +9,9 @@ PACKAGES=(
   fonts-wine fonts-wqy-microhei fonts-dejavu-core googletest libgtest-dev locales x11-utils python3 zip unzip
   # .ci/run's leg on the other Debian release runs in a root it makes.
   debootstrap
+  # The ARM64 build's tests run in an arm64 root (scripts/arm64-tests.sh),
+  # its programs through qemu-user's aarch64 emulator.
+  qemu-user-static
   # The checks of the built executables read them with pefile (/usr/bin/python3).
   python3-pefile
 )
@@ -16,17 +19,33 @@ PACKAGES=(
 # With it /usr/bin/wine starts the 32-bit loader, which starts 64-bit programs
 # too; scripts/wine-env.sh makes prefixes of the other loader anew.
 FOREIGN_PACKAGES=(wine32:i386)
+# Installed without what they recommend.
+PLAIN_PACKAGES=()
 LOCALES=(en_US.UTF-8 de_DE.UTF-8 zh_CN.UTF-8)
+
+# In an arm64 root (scripts/debian-root.sh trixie-arm64) the ARM64 build's
+# tests run from the build tree the host made: only what runs them is
+# installed, the root's own Wine, the display and the end-to-end harness's
+# tools (xdotool, ImageMagick, xdpyinfo), no compiler and no i386 Wine. cmake
+# is there for ctest; what it recommends is a compiler and make.
+if [ "$(dpkg --print-architecture)" = arm64 ]; then
+  PACKAGES=(wine xvfb xdotool imagemagick fonts-wine fonts-wqy-microhei fonts-dejavu-core locales x11-utils python3)
+  FOREIGN_PACKAGES=()
+  PLAIN_PACKAGES=(cmake)
+fi
 
 SUDO=()
 if [ "$(id -u)" -ne 0 ]; then SUDO=(sudo); fi
 
 # One dpkg-query for all of them; unknown packages are simply absent from its output.
-installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" 2>/dev/null \
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${PACKAGES[@]}" "${PLAIN_PACKAGES[@]}" 2>/dev/null \
             | awk '$2 == "install" && $3 == "ok" && $4 == "installed" { print $1 }' || true)
-missing=()
+missing=() plain_missing=()
 for p in "${PACKAGES[@]}"; do
   if ! grep -qx -- "$p" <<<"$installed"; then missing+=("$p"); fi
+done
+for p in "${PLAIN_PACKAGES[@]}"; do
+  if ! grep -qx -- "$p" <<<"$installed"; then plain_missing+=("$p"); fi
 done
 for p in "${FOREIGN_PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -qx "install ok installed"; then missing+=("$p"); fi
@@ -56,6 +75,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${SUDO[@]}" apt-get install -y -q -o Dir::Etc::PreferencesParts="$pins" "${missing[@]}"
     rm -rf "$pins"
   fi
+fi
+if [ ${#plain_missing[@]} -gt 0 ]; then
+  echo "deps: installing ${plain_missing[*]} (without recommends)"
+  export DEBIAN_FRONTEND=noninteractive
+  [ ${#missing[@]} -gt 0 ] || "${SUDO[@]}" apt-get update -q || true
+  "${SUDO[@]}" apt-get install -y -q --no-install-recommends "${plain_missing[@]}"
 fi
 
 # locale -a spells them e.g. "de_DE.utf8".

@@ -108,12 +108,13 @@ void TickWith(const memory::MEMORYSTATUS& s) {
     SendMessageW(Form2().Hwnd(), WM_TIMER, MainWindow::kRefreshTimerId, 0);
 }
 
-// Puts back, as the scope ends, a setting of the user's that a test changed.
-template <class Undo>
-struct AtExit {
+// Puts back, as the scope ends, a setting of the user's that a test changed
+// (the guide: the ARM64 build's clang 16 deduces no aggregate's arguments).
+template <class Undo> struct AtExit {
     Undo undo;
     ~AtExit() { undo(); }
 };
+template <class Undo> AtExit(Undo) -> AtExit<Undo>;
 
 class MainWindowTest : public ::testing::Test {
 protected:
