@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native unit tests (with sanitizers), then the
-# Windows x86-64 and x86 builds, whose tests run under Wine on a private Xvfb.
-# Extra arguments go to both ctest runs (e.g. ./test.sh -R e2e).
+# Windows x86-64 and x86 builds, whose tests run under Wine on a private Xvfb,
+# then the ARM64 build's checks and, where this machine can emulate aarch64,
+# its tests under an arm64 Wine (scripts/arm64-tests.sh). ARM64_TESTS=0
+# leaves the ARM64 build to another run (.ci/run tests it in one leg only).
+# Extra arguments go to every ctest run (e.g. ./test.sh -R e2e).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -52,5 +55,25 @@ else
   # the x86 build is checked as a file, but cannot run here.
   echo "== windows x86 checks (this machine runs no 32-bit code: the x86 build's tests under Wine are left out)"
   ctest --preset windows-x86 --output-on-failure -LE '^wine$' "$@" || rc=$?
+fi
+
+if [ "${ARM64_TESTS:-1}" = 0 ]; then
+  echo "== windows arm64 build and tests left out (ARM64_TESTS=0)"
+  exit $rc
+fi
+echo "== windows arm64 build"
+cmake --preset windows-arm64 >/dev/null
+cmake --build --preset windows-arm64
+echo "== windows arm64 checks"
+ctest --preset windows-arm64 --output-on-failure -LE '^wine$' "$@" || rc=$?
+# The arm64 root needs the superuser (debootstrap, mounts) and a kernel with
+# binfmt_misc, through which qemu-user runs its programs.
+if ! grep -qw binfmt_misc /proc/filesystems; then
+  echo "== windows arm64 tests left out (this kernel has no binfmt_misc to run aarch64 programs through qemu-user)"
+elif [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
+  echo "== windows arm64 tests left out (the arm64 root needs root or sudo)"
+else
+  echo "== windows arm64 tests (an arm64 Debian root, its Wine under qemu-user)"
+  scripts/arm64-tests.sh "$@" || rc=$?
 fi
 exit $rc
