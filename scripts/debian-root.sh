@@ -137,7 +137,7 @@ fi
 # namespace's mounts vanish with its last process.
 exec unshare -m --propagation private -- bash -c '
   set -e
-  root=$1 repo=$2 workdir=$3; shift 3
+  root=$1 repo=$2 workdir=$3 zig_home=$4; shift 4
   mount -t proc proc "$root/proc"
   mount --rbind /sys "$root/sys"
   mount --rbind /dev "$root/dev"
@@ -145,9 +145,14 @@ exec unshare -m --propagation private -- bash -c '
   if [ "$workdir" = /src ]; then
     mount --bind "$repo" "$root/src"
     mount --bind "$root/var/lib/project-build" "$root/src/build"
+    # The Zig that scripts/zig.sh installs (its SHA-256 checked before each
+    # use) and the run-time it builds into the same folder are shared with
+    # this machine, as /tmp is: a download and a cache keyed by content.
+    mkdir -p "$zig_home" "$root/root/.cache/lanshige-zig"
+    mount --bind "$zig_home" "$root/root/.cache/lanshige-zig"
   else
     mkdir -p "$root$workdir"
     mount --bind "$repo" "$root$workdir"
   fi
   exec chroot "$root" /usr/bin/env -i "$@"
-' debian-root "$root" "$repo" "$workdir" "${env_vars[@]}" bash -c 'cd "$0" && exec "$@"' "$workdir" "$@"
+' debian-root "$root" "$repo" "$workdir" "${LANSHIGE_ZIG_HOME:-${XDG_CACHE_HOME:-$HOME/.cache}/lanshige-zig}" "${env_vars[@]}" bash -c 'cd "$0" && exec "$@"' "$workdir" "$@"

