@@ -41,8 +41,11 @@ def foreground(app):
 
 
 def program_windows(app):
-    """What a person sees of the program: its visible top-level windows."""
-    return sorted((w["class"], w["text"], tuple(w["rect"])) for w in app.windows(visible_only=True))
+    """What a person sees of the program: its visible top-level windows, but
+    for a tooltip, which comes and goes with the pointer wherever it rests
+    (over the bar when the window opened under it)."""
+    return sorted((w["class"], w["text"], tuple(w["rect"])) for w in app.windows(visible_only=True)
+                  if w["class"] != "tooltips_class32")
 
 
 def delete_icon(hwnd):
